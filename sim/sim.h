@@ -1,0 +1,99 @@
+// The simulated device's C++ face, for tests that link it in place of libusb.
+// (Preloaded into the real program, it reads the VELTRONA_SIM_* environment
+// variables instead.) It includes nothing of the host's code but the USB API.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vsim {
+
+struct Endpoint {
+  uint8_t byAddress = 0;  // bit 7 set: IN
+  uint16_t wMaxPacketSize = 512;
+  uint8_t bmAttributes = 2;  // bulk
+};
+
+struct AltSetting {
+  uint8_t bInterfaceNumber = 0;
+  uint8_t bAlternateSetting = 0;
+  uint8_t bInterfaceClass = 0xFF;
+  uint8_t bInterfaceSubClass = 0xFE;
+  uint8_t bInterfaceProtocol = 2;
+  std::vector<Endpoint> endpoints;
+  bool bZeroLength = false;  // descriptor with bLength 0
+};
+
+struct Interface {
+  std::vector<AltSetting> altSettings;
+};
+
+struct Configuration {
+  uint8_t bConfigurationValue = 1;
+  std::vector<Interface> interfaces;
+};
+
+// What the device sends once its capture interface is claimed.
+enum class Behaviour {
+  Protocol,  // a device speaking the screen-capture protocol (needs a stream)
+  Scripted,  // only what the test queues with QueueTransfer; silence otherwise
+};
+
+struct DeviceConfig {
+  uint16_t idVendor = 0x05AC;
+  uint16_t idProduct = 0x12A8;
+  std::string serial = "00008101000A1B2C3D4E5F60";
+  // Layouts before and after the mode-on request; empty means the usual ones
+  // (usbmux only; usbmux plus the capture interface in a second configuration).
+  std::vector<Configuration> layoutBeforeModeOn;
+  std::vector<Configuration> layoutAfterModeOn;
+  bool bCaptureModeOn = false;  // start already in the capture configuration
+  bool bModeRequestFails = false;
+  bool bClaimFails = false;
+  bool bSetConfigurationFails = false;
+  bool bSerialReadFails = false;
+  Behaviour behaviour = Behaviour::Protocol;
+  std::vector<uint8_t> vecH264;  // Annex B stream for Behaviour::Protocol
+  bool bFast = false;            // next picture as soon as its NEED arrives
+  bool bSilent = false;          // never sends anything: every read times out
+  int nUnplugAfterFrames = -1;   // unplug after this many pictures (-1: never)
+  uint64_t qwReplugAfterMs = 0;  // ... and come back this much later (0: never)
+};
+
+// Removes every device, empties the transcript and queued transfers.
+void Reset();
+
+// Adds a device to the one bus (devices of other vendors too); returns its index.
+int AddDevice(const DeviceConfig& config);
+
+void Unplug(int nDevice);
+void Replug(int nDevice);
+
+// The next bulk read of the device returns exactly these bytes (queued in order).
+void QueueTransfer(int nDevice, std::vector<uint8_t> vecBytes);
+// After the queued transfers, the next read fails as an unplugged device does.
+void QueueUnplug(int nDevice);
+
+// One event the host caused, in order.
+struct Event {
+  enum Kind { BulkWrite, Control, SetConfiguration, ClaimInterface, Reset, Close, Open } kind;
+  int nEndpoint = 0;
+  std::vector<uint8_t> vecBytes;  // BulkWrite
+  int nRequestType = 0, nRequest = 0, nValue = 0, nIndex = 0, nLength = 0;  // Control
+  int nNumber = 0;  // SetConfiguration, ClaimInterface
+};
+std::vector<Event> Transcript();
+
+// The transcript in the file format: one event a line.
+std::string TranscriptText();
+
+// Pictures the device has sent so far (Behaviour::Protocol).
+int FramesSent(int nDevice);
+
+// Called (on the host's thread) before each bulk read; tests use it to stop
+// the host at a chosen point.
+void SetReadHook(std::function<void()> hook);
+
+}  // namespace vsim

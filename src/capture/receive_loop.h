@@ -1,0 +1,19 @@
+// Packet transport over the capture interface's two bulk endpoints and the
+// loop that runs one device connection.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct CaptureSession;
+
+// Empties vecPacket and fills it with the next packet. Result: a byte count
+// above 4 with the packet filled, 0..4 with the packet empty, or the negative
+// result of the bulk read (kUsbTimeoutResult when the device was silent).
+int32_t ReceivePacket(CaptureSession& session, std::vector<uint8_t>& vecPacket);
+
+// One bulk write of the whole packet; releases the packet's storage after it.
+int32_t SendPacket(CaptureSession& session, std::vector<uint8_t>& vecPacket, int nTimeoutMs);
+
+// Runs one connection; returns true when it is over, for whatever reason.
+bool ReceiveLoop(CaptureSession& session);

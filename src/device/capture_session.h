@@ -1,0 +1,59 @@
+// The one object of the capture side. The main thread creates and fills it
+// before the capture thread starts; afterwards only nRunState crosses threads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "device/usb_api.h"
+
+inline constexpr uint32_t kReceiveBufferSize = 0x500000;  // 5 MiB
+inline constexpr int kUdidFieldSize = 64;
+
+// Run states of nRunState.
+inline constexpr int32_t kRunStopped = 0;
+inline constexpr int32_t kRunRunning = 1;
+inline constexpr int32_t kRunStopRequested = 2;
+
+struct UsbConfigChoice {
+  int32_t nConfig = -1;
+  int32_t nInterface = -1;
+  uint8_t byInEndpoint = 0;
+  int32_t nInMaxPacket = -1;
+  uint8_t byOutEndpoint = 0;
+  int32_t nOutMaxPacket = -1;
+};
+
+inline bool IsConfigFound(const UsbConfigChoice& choice) {
+  return choice.nConfig != -1 && choice.nInterface != -1;
+}
+
+struct CaptureSession {
+  std::atomic<int32_t> nRunState{0};
+  void* pCallbackContext = nullptr;
+  char szUDID[kUdidFieldSize] = {};
+  struct usb_device* pDevice = nullptr;
+  usb_dev_handle* pDevHandle = nullptr;
+  UsbConfigChoice MuxConfig;
+  UsbConfigChoice QtConfig;
+  uint64_t qwNeedClockRef = 0;
+  std::vector<uint8_t> vecNeedPacket;
+  bool bAudioClockStarted = false;
+  uint64_t qwFirstAudioPts = 0;
+  uint64_t qwFirstAudioLocal = 0;
+  uint64_t qwLastAudioPts = 0;
+  uint64_t qwLastAudioLocal = 0;
+  uint64_t qwSyncClockRef = 0;
+  uint64_t qwSyncClockStart = 0;
+  uint64_t qwLocalClockStart = 0;
+  bool bAudioHeadMissing = true;
+  bool bFirstProcessVideo = true;
+  int32_t nVideoHeadSet = 0;
+  bool bFirstAsynNotified = false;
+  std::unique_ptr<uint8_t[]> pRecvBuffer;
+  std::unique_ptr<uint8_t[]> pPendingBuffer;
+  uint32_t nPendingOffset = 0;
+  uint32_t nPendingLength = 0;
+};

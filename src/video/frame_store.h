@@ -1,0 +1,32 @@
+// The latest decoded picture, shared between the capture thread (writer) and
+// the painter (reader). Pixels, width and height change together under the
+// mutex: a reader sees 4 x width x height bytes of BGRA, or nothing at all.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+struct FrameStore {
+  std::vector<uint8_t> pixels;
+  int32_t width = 0;
+  int32_t height = 0;
+  std::mutex mutex;
+};
+
+extern FrameStore g_FrameStore;
+
+// Swaps vecPixels into the store (vecPixels then holds the previous picture,
+// to be freed by the caller outside the lock).
+void PublishFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t nWidth,
+                  int32_t nHeight);
+
+// Copies the latest picture out under the lock; false (and vecPixels empty)
+// when there is none yet.
+bool CopyLatestFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t& nWidth,
+                     int32_t& nHeight);
+
+// The shell's repaint request, called after each published picture (outside
+// the lock). A null function means no notification (no window).
+void SetFramePublishedNotifier(void (*pfnNotify)(void*), void* pContext);
+void NotifyFramePublished();

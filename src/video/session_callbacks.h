@@ -1,0 +1,30 @@
+// The table through which the capture thread hands media and events to the
+// application. Filled once at start-up, before the capture thread exists, and
+// never written again while it runs; callers test a slot for null before use.
+#pragma once
+
+#include <cstdint>
+
+struct SessionCallbacks {
+  void (*onAudioFormat)(void* pContext, uint32_t nBitsPerChannel, uint32_t nChannelsPerFrame,
+                        int32_t nSampleRate, int32_t nOne) = nullptr;
+  void (*onAudioData)(void* pContext, const uint8_t* pData, int32_t nSize) = nullptr;
+  void (*onStreamStart)(void* pContext) = nullptr;
+  void (*onDeviceLost)(void* pContext) = nullptr;
+  void (*onVideoParameterSets)(void* pContext, const uint8_t* pRecord, int32_t nSize) = nullptr;
+  void (*onVideoNalUnit)(void* pContext, const uint8_t* pData, int32_t nSize) = nullptr;
+  void (*onReserved)(void* pContext) = nullptr;
+  void (*onLog)(void* pContext, const char* szText) = nullptr;
+  bool bInstalled = false;
+};
+
+// The process-wide table.
+extern SessionCallbacks g_Callbacks;
+
+// Accepts the arguments of any slot and does nothing.
+template <typename... Args>
+void NoOpCallback(void*, Args...) {}
+
+// Writes all eight slots (the two video handlers, NoOpCallback elsewhere) and
+// sets the installed flag; leaves an already installed table unchanged.
+void InstallSessionCallbacks(SessionCallbacks& callbacks);
