@@ -1,0 +1,21 @@
+// What start-up needs from the platform: the mirror window, its message loop
+// and the message boxes. One implementation is linked in: Win32, SDL2, or a
+// recording shell in tests.
+#pragma once
+
+// Registers the class, creates the 900x650 window titled "Veltrona - iOS",
+// shows it and paints it black. False when no window could be made.
+bool ShellCreateMirrorWindow();
+
+// A modal error box with the caption "Veltrona iOS" (owned by the mirror
+// window when bOwnedByWindow); the text also goes to standard error where the
+// platform has one. Returns when the user has dismissed it.
+void ShellShowError(bool bOwnedByWindow, const char* szUtf8Text);
+
+// Runs the message loop until the window is closed. The window procedure calls
+// OnMirrorWindowDestroyed() (startup.h) when the window goes away.
+void ShellRunMessageLoop();
+
+// Asks for a repaint of the whole client area; safe from any thread; at most
+// one request is pending at a time. The context is unused.
+void ShellRequestRepaint(void* pContext);

@@ -1,0 +1,23 @@
+// Start-up and shutdown, the same on every platform once the shell has read
+// the command line.
+#pragma once
+
+#include <string>
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoUdid = 2;
+inline constexpr int kExitNoWindow = 3;
+inline constexpr int kExitNoDecoder = 4;
+
+// Runs the whole program. pszUtf8Udid is null when there was no argument;
+// otherwise it is the first argument in UTF-8 (empty when it was empty or could
+// not be converted). Returns the process exit code.
+int RunMirror(const std::string* pszUtf8Udid);
+
+// Creates the session, sets it running and starts the capture thread:
+// 0 when it runs, 4 when the thread (or the session's buffers) could not be had.
+int StartUsbVideo(const std::string& szUtf8Udid);
+
+// Called by the shell's window procedure when the window is destroyed: asks
+// the capture thread to stop.
+void OnMirrorWindowDestroyed();
