@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "device/usb_api.h"
@@ -57,3 +58,8 @@ struct CaptureSession {
   uint32_t nPendingOffset = 0;
   uint32_t nPendingLength = 0;
 };
+
+// A session with its start values for this UDID (bounded copy into szUDID),
+// both receive buffers allocated and nRunState 0; null when the buffers
+// cannot be had or the UDID does not fit.
+std::unique_ptr<CaptureSession> CreateCaptureSession(const std::string& szUtf8Udid);
