@@ -1,1 +1,93 @@
-// placeholder
+#include "app/startup.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/app_texts.h"
+#include "app/shell.h"
+#include "device/capture_session.h"
+#include "device/capture_thread.h"
+#include "video/frame_store.h"
+#include "video/session_callbacks.h"
+#include "video/video_decoder.h"
+
+namespace {
+
+// The process-wide objects of start-up. The capture thread uses the session
+// and the decoder but owns neither; shutdown joins it before releasing them.
+std::unique_ptr<VideoDecoder> g_pDecoder;
+std::unique_ptr<CaptureSession> g_pSession;
+std::thread g_CaptureThread;
+
+void RequestCaptureStop() {
+  if (g_pSession != nullptr) g_pSession->nRunState.store(kRunStopRequested);
+}
+
+void StopCaptureAndRelease() {
+  RequestCaptureStop();
+  // Joining before the decoder is closed and the session destroyed keeps the
+  // capture thread from decoding into released objects. The window is already
+  // gone; the stop sequence (mode-off request, close) finishes here.
+  if (g_CaptureThread.joinable()) g_CaptureThread.join();
+  if (g_pDecoder != nullptr) CloseVideoDecoder(*g_pDecoder);
+  SetFramePublishedNotifier(nullptr, nullptr);
+  g_pCurrentDecoder = nullptr;
+  g_pDecoder.reset();
+  g_pSession.reset();
+}
+
+}  // namespace
+
+void OnMirrorWindowDestroyed() { RequestCaptureStop(); }
+
+int StartUsbVideo(const std::string& szUtf8Udid) {
+  std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(szUtf8Udid);
+  if (pSession == nullptr) return 4;
+  g_pSession = std::move(pSession);
+  g_pSession->nRunState.store(kRunRunning);
+  try {
+    g_CaptureThread = std::thread(CaptureThreadProc, g_pSession.get());
+  } catch (const std::system_error&) {
+    g_pSession->nRunState.store(kRunStopped);
+    return 4;
+  }
+  return 0;
+}
+
+int RunMirror(const std::string* pszUtf8Udid) {
+  if (pszUtf8Udid == nullptr) {
+    ShellShowError(false, kTextMissingUdid);
+    return kExitNoUdid;
+  }
+  // The session holds the UDID in 64 bytes with its terminator: a longer one
+  // could never match a device, so it is refused like an empty one.
+  if (pszUtf8Udid->empty() || pszUtf8Udid->size() >= static_cast<size_t>(kUdidFieldSize)) {
+    ShellShowError(false, kTextInvalidUdid);
+    return kExitNoUdid;
+  }
+  if (!ShellCreateMirrorWindow()) return kExitNoWindow;
+
+  g_pDecoder = std::make_unique<VideoDecoder>();
+  g_pCurrentDecoder = g_pDecoder.get();
+  const DecoderOpenResult opened = OpenVideoDecoder(*g_pDecoder);
+  if (opened != DecoderOpenResult::Ok) {
+    if (opened == DecoderOpenResult::ParserMissing) std::fputs(kTextParserNotFound, stderr);
+    ShellShowError(true, kTextDecoderFailed);
+    return kExitNoDecoder;
+  }
+
+  InstallSessionCallbacks(g_Callbacks);
+  SetFramePublishedNotifier(ShellRequestRepaint, nullptr);
+
+  const int nStartResult = StartUsbVideo(*pszUtf8Udid);
+  if (nStartResult != 0) {
+    const std::string szText = kTextUsbVideoFailedPrefix + std::to_string(nStartResult);
+    ShellShowError(true, szText.c_str());
+  }
+
+  ShellRunMessageLoop();
+  StopCaptureAndRelease();
+  return kExitOk;
+}

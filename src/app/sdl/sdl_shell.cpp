@@ -1,1 +1,128 @@
-// placeholder
+// The mirror window on Linux, with SDL2: same title, size, texts and
+// letter-boxed geometry as the Win32 window. SDL turns SIGINT and SIGTERM into
+// a quit event, which ends the program exactly as closing the window does.
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdio>
+#include <vector>
+
+#include "app/app_texts.h"
+#include "app/fit_geometry.h"
+#include "app/shell.h"
+#include "app/startup.h"
+#include "video/frame_store.h"
+
+namespace {
+
+SDL_Window* g_pWindow = nullptr;
+SDL_Renderer* g_pRenderer = nullptr;
+SDL_Texture* g_pTexture = nullptr;
+int32_t g_nTextureWidth = 0;
+int32_t g_nTextureHeight = 0;
+Uint32 g_nRepaintEvent = 0;
+std::atomic<bool> g_bRepaintPending{false};
+
+// The painter's private copy of the latest picture.
+std::vector<uint8_t> g_vecFrame;
+
+bool EnsureTexture(int32_t nWidth, int32_t nHeight) {
+  if (g_pTexture != nullptr && g_nTextureWidth == nWidth && g_nTextureHeight == nHeight) {
+    return true;
+  }
+  if (g_pTexture != nullptr) SDL_DestroyTexture(g_pTexture);
+  // ARGB8888 is B, G, R, A in memory on a little-endian machine: the store's layout.
+  g_pTexture = SDL_CreateTexture(g_pRenderer, SDL_PIXELFORMAT_ARGB8888,
+                                 SDL_TEXTUREACCESS_STREAMING, nWidth, nHeight);
+  g_nTextureWidth = g_pTexture != nullptr ? nWidth : 0;
+  g_nTextureHeight = g_pTexture != nullptr ? nHeight : 0;
+  return g_pTexture != nullptr;
+}
+
+void PaintMirror() {
+  int cw = 0;
+  int ch = 0;
+  SDL_GetRendererOutputSize(g_pRenderer, &cw, &ch);
+  if (cw <= 0 || ch <= 0) return;
+  SDL_SetRenderDrawColor(g_pRenderer, 0, 0, 0, 255);
+  SDL_RenderClear(g_pRenderer);
+  int32_t w = 0;
+  int32_t h = 0;
+  if (CopyLatestFrame(g_FrameStore, g_vecFrame, w, h) && EnsureTexture(w, h)) {
+    SDL_UpdateTexture(g_pTexture, nullptr, g_vecFrame.data(), w * 4);
+    const FitRect fit = FitPicture(cw, ch, w, h);
+    const SDL_Rect dest{fit.x, fit.y, fit.dw, fit.dh};
+    SDL_RenderCopy(g_pRenderer, g_pTexture, nullptr, &dest);
+  }
+  SDL_RenderPresent(g_pRenderer);
+}
+
+void DestroyMirrorWindow() {
+  if (g_pWindow == nullptr) return;
+  if (g_pTexture != nullptr) SDL_DestroyTexture(g_pTexture);
+  if (g_pRenderer != nullptr) SDL_DestroyRenderer(g_pRenderer);
+  SDL_DestroyWindow(g_pWindow);
+  g_pTexture = nullptr;
+  g_pRenderer = nullptr;
+  g_pWindow = nullptr;
+  OnMirrorWindowDestroyed();
+}
+
+}  // namespace
+
+bool ShellCreateMirrorWindow() {
+  // Smooth scaling stands in for the Win32 painter's HALFTONE stretch.
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    std::fprintf(stderr, "Veltrona: the window cannot be opened: %s\n", SDL_GetError());
+    return false;
+  }
+  g_pWindow = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                               kWindowWidth, kWindowHeight, SDL_WINDOW_RESIZABLE);
+  if (g_pWindow != nullptr) g_pRenderer = SDL_CreateRenderer(g_pWindow, -1, 0);
+  if (g_pRenderer == nullptr) {
+    std::fprintf(stderr, "Veltrona: the window cannot be opened: %s\n", SDL_GetError());
+    if (g_pWindow != nullptr) SDL_DestroyWindow(g_pWindow);
+    g_pWindow = nullptr;
+    return false;
+  }
+  g_nRepaintEvent = SDL_RegisterEvents(1);
+  PaintMirror();
+  return true;
+}
+
+void ShellShowError(bool bOwnedByWindow, const char* szUtf8Text) {
+  // A terminal user, or a machine without a display, still reads the text.
+  std::fprintf(stderr, "%s\n", szUtf8Text);
+  std::fflush(stderr);
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kMessageCaption, szUtf8Text,
+                           bOwnedByWindow ? g_pWindow : nullptr);
+}
+
+void ShellRunMessageLoop() {
+  SDL_Event event;
+  while (g_pWindow != nullptr && SDL_WaitEvent(&event) != 0) {
+    if (event.type == SDL_QUIT) {
+      DestroyMirrorWindow();
+    } else if (event.type == SDL_WINDOWEVENT) {
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+        DestroyMirrorWindow();
+      } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+                 event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        PaintMirror();
+      }
+    } else if (event.type == g_nRepaintEvent) {
+      g_bRepaintPending.store(false);
+      PaintMirror();
+    }
+  }
+  // SDL stays initialised: the capture thread may still ask for a repaint
+  // until shutdown has joined it, and the process ends right after.
+}
+
+void ShellRequestRepaint(void*) {
+  if (g_nRepaintEvent == 0 || g_bRepaintPending.exchange(true)) return;
+  SDL_Event event{};
+  event.type = g_nRepaintEvent;
+  if (SDL_PushEvent(&event) != 1) g_bRepaintPending.store(false);
+}
