@@ -1,0 +1,128 @@
+#include "device/usb_discovery.h"
+
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <string_view>
+
+#include "device/serial_number.h"
+#include "log/log.h"
+
+namespace {
+
+constexpr int kSerialNumberCapacity = 256;
+constexpr uint8_t kEndpointDirectionIn = 0x80;
+
+// The library leaves a pointer null when it could not parse that part of the
+// descriptors; an empty view is then the honest answer.
+template <typename T, typename N>
+std::span<T> ViewOf(T* pItems, N nCount) {
+  if (pItems == nullptr || nCount <= 0) return {};
+  return {pItems, static_cast<size_t>(nCount)};
+}
+
+// The first alternate setting, over all interfaces of the configuration, of
+// the vendor class with the given subclass. The protocol is not examined.
+const usb_interface_descriptor* FindVendorInterface(const usb_config_descriptor& config,
+                                                    uint8_t bySubClass) {
+  for (const usb_interface& interface : ViewOf(config.interface, config.bNumInterfaces)) {
+    for (const usb_interface_descriptor& alt :
+         ViewOf(interface.altsetting, interface.num_altsetting)) {
+      if (alt.bLength != 0 && alt.bInterfaceClass == kVendorInterfaceClass &&
+          alt.bInterfaceSubClass == bySubClass) {
+        return &alt;
+      }
+    }
+  }
+  return nullptr;
+}
+
+// The IN and the OUT endpoint with the largest packet size; on equal sizes the
+// earlier one stays. The transfer type is not examined.
+void ChooseEndpoints(const usb_interface_descriptor& alt, UsbConfigChoice& choice) {
+  choice.byInEndpoint = 0;
+  choice.nInMaxPacket = -1;
+  choice.byOutEndpoint = 0;
+  choice.nOutMaxPacket = -1;
+  for (const usb_endpoint_descriptor& endpoint : ViewOf(alt.endpoint, alt.bNumEndpoints)) {
+    const int32_t nSize = endpoint.wMaxPacketSize;
+    if ((endpoint.bEndpointAddress & kEndpointDirectionIn) != 0) {
+      if (nSize > choice.nInMaxPacket) {
+        choice.byInEndpoint = endpoint.bEndpointAddress;
+        choice.nInMaxPacket = nSize;
+      }
+    } else if (nSize > choice.nOutMaxPacket) {
+      choice.byOutEndpoint = endpoint.bEndpointAddress;
+      choice.nOutMaxPacket = nSize;
+    }
+  }
+}
+
+void SearchConfiguration(CaptureSession& session, const struct usb_device& device,
+                         const usb_config_descriptor& config, uint8_t bySubClass,
+                         UsbConfigChoice& choice, const char* szFoundFormat) {
+  const usb_interface_descriptor* pAlt = FindVendorInterface(config, bySubClass);
+  if (pAlt == nullptr) return;
+  ChooseEndpoints(*pAlt, choice);
+  choice.nConfig = config.bConfigurationValue;
+  choice.nInterface = pAlt->bInterfaceNumber;
+  LogMessage(&session, szFoundFormat, choice.nConfig, choice.nInterface, device.filename);
+}
+
+// The serial as the library wrote it, never past the buffer even when the
+// library left it unterminated.
+std::string_view SerialText(const char (&szSerialNumber)[kSerialNumberCapacity]) {
+  return {szSerialNumber, strnlen(szSerialNumber, kSerialNumberCapacity)};
+}
+
+}  // namespace
+
+int32_t OpenDevice(CaptureSession& session, const char* szUdid) {
+  // Scanning in every call lets a device that re-enumerated after the mode
+  // request show its new configurations.
+  usb_init();
+  usb_find_busses();
+  usb_find_devices();
+
+  const std::string_view szWanted = szUdid != nullptr ? szUdid : "";
+  for (usb_bus* pBus = usb_get_busses(); pBus != nullptr; pBus = pBus->next) {
+    for (struct usb_device* pDevice = pBus->devices; pDevice != nullptr; pDevice = pDevice->next) {
+      if (pDevice->descriptor.idVendor != kAppleVendorId) continue;
+      usb_dev_handle* pHandle = usb_open(pDevice);
+      if (pHandle == nullptr) continue;
+
+      char szSerialNumber[kSerialNumberCapacity] = {};
+      if (usb_get_string_simple(pHandle, pDevice->descriptor.iSerialNumber, szSerialNumber,
+                                sizeof szSerialNumber) < 0) {
+        usb_close(pHandle);
+        continue;
+      }
+      szSerialNumber[kSerialNumberCapacity - 1] = '\0';
+      std::printf("szSerialNumber : %s\n", szSerialNumber);
+
+      if (NormaliseSerialNumber(SerialText(szSerialNumber)) == szWanted) {
+        session.pDevice = pDevice;
+        session.pDevHandle = pHandle;
+        return kOpenDeviceOk;
+      }
+      usb_close(pHandle);
+    }
+  }
+  return kOpenDeviceNoMatch;
+}
+
+void FindMuxAndQtConfig(CaptureSession& session, struct usb_device* pDevice,
+                        UsbConfigChoice& muxConfig, UsbConfigChoice& qtConfig) {
+  if (pDevice == nullptr || pDevice->config == nullptr) return;
+  muxConfig.nConfig = -1;
+  muxConfig.nInterface = -1;
+  qtConfig.nConfig = -1;
+  qtConfig.nInterface = -1;
+  for (const usb_config_descriptor& config :
+       ViewOf(pDevice->config, pDevice->descriptor.bNumConfigurations)) {
+    SearchConfiguration(session, *pDevice, config, kMuxInterfaceSubClass, muxConfig,
+                        "Found MuxConfig[%d]  Interface[%d],for Device %s");
+    SearchConfiguration(session, *pDevice, config, kCaptureInterfaceSubClass, qtConfig,
+                        "Found QtConfig[%d]  Interface[%d],for Device %s");
+  }
+}
