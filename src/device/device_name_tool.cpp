@@ -1,6 +1,6 @@
-#include <algorithm>
-
 #include "device/device_name_tool.h"
+
+#include <algorithm>
 
 std::vector<std::string> SplitToolArguments(std::string_view szArguments) {
   std::vector<std::string> vecArguments;
