@@ -1,31 +1,144 @@
 #include "capture/receive_loop.h"
 
+#include <string>
+
+#include "capture/byte_order.h"
+#include "capture/fourcc.h"
+#include "capture/media_packet.h"
+#include "capture/packet_format.h"
+#include "capture/sync_handlers.h"
 #include "device/capture_session.h"
+#include "device/device_name.h"
+#include "log/log.h"
+#include "log/log_texts.h"
+#include "platform/clock.h"
+#include "video/session_callbacks.h"
 
-int32_t ReceivePacket(CaptureSession& session, std::vector<uint8_t>& vecPacket) {
-  vecPacket.clear();
-  if (!session.pRecvBuffer) session.pRecvBuffer = std::make_unique<uint8_t[]>(kReceiveBufferSize);
-  const int nRead = usb_bulk_read(session.pDevHandle, session.QtConfig.byInEndpoint,
-                                  reinterpret_cast<char*>(session.pRecvBuffer.get()),
-                                  static_cast<int>(kReceiveBufferSize), 1000);
-  if (nRead < 0) return nRead;
-  if (nRead > 4) vecPacket.assign(session.pRecvBuffer.get(), session.pRecvBuffer.get() + nRead);
-  return nRead;
+namespace {
+
+// The keep-alive the device expects after a second without traffic.
+inline constexpr int kKeepAliveRequestType = 0x40;
+inline constexpr int kKeepAliveRequest = 0x40;
+inline constexpr int kKeepAliveValue = 0x6400;
+inline constexpr int kKeepAliveIndex = 0x6400;
+inline constexpr int kKeepAliveTimeoutMs = 1000;
+inline constexpr uint32_t kResetWaitMs = 1000;
+
+enum class Step { Continue, Leave, ErrorExit };
+
+void LogDeviceName(const CaptureSession& session) {
+  std::string szName;
+  GetDeviceName(std::string("-u ") + session.szUDID + " -k DeviceName", szName);
+  LogMessage(&session, kLogDeviceName, szName.c_str());
 }
 
-int32_t SendPacket(CaptureSession& session, std::vector<uint8_t>& vecPacket, int nTimeoutMs) {
-  const int nResult = usb_bulk_write(session.pDevHandle, session.QtConfig.byOutEndpoint,
-                                     reinterpret_cast<char*>(vecPacket.data()),
-                                     static_cast<int>(vecPacket.size()), nTimeoutMs);
-  std::vector<uint8_t>().swap(vecPacket);
-  return nResult;
+void SendKeepAlive(CaptureSession& session) {
+  LogMessage(&session, "116");
+  usb_control_msg(session.pDevHandle, kKeepAliveRequestType, kKeepAliveRequest, kKeepAliveValue,
+                  kKeepAliveIndex, nullptr, 0, kKeepAliveTimeoutMs);
+  std::vector<uint8_t> vecPing = BuildPingPacket();
+  SendPacket(session, vecPing, kKeepAliveTimeoutMs);
 }
+
+// Every feed is answered with the latest NEED; before the first cvrp there is
+// none, and nothing is sent.
+void SendNeedAgain(CaptureSession& session) {
+  if (session.vecNeedPacket.empty()) return;
+  std::vector<uint8_t> vecNeed = session.vecNeedPacket;
+  SendPacket(session, vecNeed, kUsbNoTimeLimit);
+}
+
+Step DispatchAsyn(CaptureSession& session, std::span<const uint8_t> packet) {
+  const std::optional<uint32_t> nSubType = ReadLe32(packet, kPacketSubTypeOffset);
+  if (!nSubType) return Step::Continue;
+  bool bError = false;
+  if (*nSubType == kAsynEat) {
+    ReceiveAsynPacket(session, packet, kMediaSoun, &bError);
+  } else if (*nSubType == kAsynFeed) {
+    ReceiveAsynPacket(session, packet, kMediaVide, &bError);
+    SendNeedAgain(session);
+  }
+  return bError ? Step::ErrorExit : Step::Continue;
+}
+
+void DispatchSync(CaptureSession& session, std::span<const uint8_t> packet) {
+  const std::optional<uint32_t> nSubType = ReadLe32(packet, kPacketSubTypeOffset);
+  if (!nSubType) return;
+  switch (*nSubType) {
+    case kSyncCwpa:
+      return HandleCWPA(session, packet);
+    case kSyncAfmt:
+      return HandleAFMT(session, packet);
+    case kSyncCvrp:
+      return HandleCVRP(session, packet);
+    case kSyncClok:
+      return HandleCLOK(session, packet);
+    case kSyncTime:
+      return HandleTIME(session, packet);
+    case kSyncOg:
+      return HandleOG(session, packet);
+    case kSyncSkew:
+      return HandleSKEW(session, packet);
+    case kSyncStop:
+      return HandleSTOP(session, packet);
+    default:
+      return;
+  }
+}
+
+Step DispatchPacket(CaptureSession& session, std::span<const uint8_t> packet) {
+  const uint32_t nMagic = ReadLe32(packet, kPacketMagicOffset).value_or(0);
+  switch (nMagic) {
+    case kMagicAsyn:
+      return DispatchAsyn(session, packet);
+    case kMagicPing: {
+      LogMessage(&session, "PING received");
+      std::vector<uint8_t> vecPing = BuildPingPacket();
+      SendPacket(session, vecPing, kUsbNoTimeLimit);
+      return Step::Continue;
+    }
+    case kMagicSync:
+      DispatchSync(session, packet);
+      return Step::Continue;
+    default:
+      LogMessage(&session, "ReceiveLoop unknown magic type:(0x%x)", nMagic);
+      return Step::Continue;
+  }
+}
+
+// One pass: the run state, one read, and what the read brought.
+Step RunOnce(CaptureSession& session, std::vector<uint8_t>& vecPacket) {
+  const int32_t nRunState = session.nRunState.load();
+  if (nRunState == kRunStopped || nRunState == kRunStopRequested) return Step::Leave;
+  if (nRunState != kRunRunning) {
+    LogMessage(&session, kLogUnknownRunState, nRunState);
+    return Step::Leave;
+  }
+  const int32_t nResult = ReceivePacket(session, vecPacket);
+  if (nResult == kUsbTimeoutResult) {
+    SendKeepAlive(session);
+    return Step::Continue;
+  }
+  if (nResult < 0) {
+    LogMessage(&session, kLogDeviceDisconnected, nResult);
+    if (g_Callbacks.onDeviceLost) g_Callbacks.onDeviceLost(session.pCallbackContext);
+    return Step::Leave;
+  }
+  if (vecPacket.size() <= kPacketHeaderSize) return Step::Continue;
+  return DispatchPacket(session, vecPacket);
+}
+
+}  // namespace
 
 bool ReceiveLoop(CaptureSession& session) {
+  LogDeviceName(session);
   std::vector<uint8_t> vecPacket;
-  while (session.nRunState.load() != kRunStopRequested) {
-    const int32_t nResult = ReceivePacket(session, vecPacket);
-    if (nResult < 0 && nResult != kUsbTimeoutResult) break;
+  Step step = Step::Continue;
+  while (step == Step::Continue) step = RunOnce(session, vecPacket);
+  if (step == Step::ErrorExit) {
+    LogMessage(&session, "ReceiveAsynPacket error");
+    usb_reset(session.pDevHandle);
+    ClockSleep(kResetWaitMs);
   }
   return true;
 }

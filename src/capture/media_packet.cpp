@@ -1,0 +1,154 @@
+#include "capture/media_packet.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "capture/byte_order.h"
+#include "capture/fourcc.h"
+#include "capture/hex_string.h"
+#include "capture/packet_format.h"
+#include "capture/sample_buffer.h"
+#include "device/capture_session.h"
+#include "log/log.h"
+#include "platform/clock.h"
+#include "video/session_callbacks.h"
+
+namespace {
+
+inline constexpr char kLogSpsAndPpsHex[] = "CMSampleBuf.FormatDescription.SPS_and_PPS : %s\n";
+inline constexpr char kLogEmptySampleData[] =
+    "warning CMSampleBuf.SampleData  empty!!  vecCMSampleBuffer : %s\n";
+
+// The longest dump that keeps the line, once its one %s is filled, inside the
+// log's line capacity: a cut line would lose its closing newline.
+template <size_t N>
+std::string FittedHex(const char (&)[N], std::span<const uint8_t> bytes) {
+  const size_t nFixed = (N - 1) - 2;
+  return HexString(bytes, static_cast<size_t>(kLogLineCapacity - 1) - nFixed);
+}
+
+// Truncated toward zero; a rate no 32-bit integer holds is clamped (NaN: 0)
+// rather than converted, which would be undefined.
+int32_t SampleRateAsInt(double dRate) {
+  if (std::isnan(dRate)) return 0;
+  if (dRate <= static_cast<double>(INT32_MIN)) return INT32_MIN;
+  if (dRate >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+  return static_cast<int32_t>(dRate);
+}
+
+// Without a time scale the presentation time has no millisecond value: the
+// marks stay as they are.
+void MarkAudioTiming(CaptureSession& session, const CMTime& presentationTime) {
+  if (presentationTime.nTimeScale == 0) return;
+  const uint64_t qwPtsMs =
+      static_cast<uint64_t>(presentationTime.i64Value) * 1000 / presentationTime.nTimeScale;
+  const uint64_t qwLocalMs = ClockTicks() - session.qwLocalClockStart;
+  if (!session.bAudioClockStarted) {
+    session.bAudioClockStarted = true;
+    session.qwFirstAudioPts = qwPtsMs;
+    session.qwFirstAudioLocal = qwLocalMs;
+  }
+  session.qwLastAudioPts = qwPtsMs;
+  session.qwLastAudioLocal = qwLocalMs;
+}
+
+void HandleAudioSample(CaptureSession& session, const CMSampleBuf& sampleBuf, bool& bError) {
+  MarkAudioTiming(session, sampleBuf.PresentationTime);
+  if (sampleBuf.HasFormatDescription) {
+    session.bAudioHeadMissing = false;
+    const uint32_t nBits = AudioBitsPerChannel(sampleBuf.FormatDescription);
+    const uint32_t nChannels = AudioChannelsPerFrame(sampleBuf.FormatDescription);
+    const double dRate = AudioSampleRate(sampleBuf.FormatDescription);
+    LogMessage(&session, "AudioFormat[%u][%u][%.2lf]", nBits, nChannels, dRate);
+    if (g_Callbacks.onAudioFormat) {
+      g_Callbacks.onAudioFormat(session.pCallbackContext, nBits, nChannels, SampleRateAsInt(dRate),
+                                1);
+    }
+  }
+  if (session.bAudioHeadMissing) {
+    LogMessage(&session, "warning : not set audio head");
+    bError = true;
+    return;
+  }
+  if (!sampleBuf.SampleData.empty() && g_Callbacks.onAudioData) {
+    g_Callbacks.onAudioData(session.pCallbackContext, sampleBuf.SampleData.data(),
+                            static_cast<int32_t>(sampleBuf.SampleData.size()));
+  }
+}
+
+void DeliverParameterSets(CaptureSession& session, std::span<const uint8_t> record) {
+  LogMessage(&session, "CMSampleBuf.HasFormatDescription == true");
+  LogMessage(&session, "CMSampleBuf.FormatDescription.SPS_and_PPS.size() == %d",
+             static_cast<int>(record.size()));
+  LogMessage(&session, kLogSpsAndPpsHex, FittedHex(kLogSpsAndPpsHex, record).c_str());
+  LogMessage(&session, "send SPS_and_PPS bFirstProcessVideo == [%d]",
+             session.bFirstProcessVideo ? 1 : 0);
+  session.nVideoHeadSet = 1;
+  // The decoder reads a record's first bytes unchecked: an empty one is kept back.
+  if (!record.empty() && g_Callbacks.onVideoParameterSets) {
+    g_Callbacks.onVideoParameterSets(session.pCallbackContext, record.data(),
+                                     static_cast<int32_t>(record.size()));
+  }
+}
+
+// Units go out in place, each from its 4-byte big-endian length prefix. A
+// length that runs past the sample data ends the walk: the units before it
+// were whole and are kept, the rest cannot be trusted.
+void DeliverNalUnits(const CaptureSession& session, std::span<const uint8_t> sampleData) {
+  size_t nPosition = 0;
+  while (nPosition < sampleData.size()) {
+    const std::optional<uint32_t> nLength = ReadBe32(sampleData, nPosition);
+    if (!nLength || *nLength > sampleData.size() - nPosition - 4) return;
+    const size_t nUnitSize = 4 + static_cast<size_t>(*nLength);
+    if (g_Callbacks.onVideoNalUnit) {
+      g_Callbacks.onVideoNalUnit(session.pCallbackContext, sampleData.data() + nPosition,
+                                 static_cast<int32_t>(nUnitSize));
+    }
+    nPosition += nUnitSize;
+  }
+}
+
+void HandleVideoSample(CaptureSession& session, const CMSampleBuf& sampleBuf,
+                       std::span<const uint8_t> sampleBuffer, bool& bError) {
+  if (sampleBuf.HasFormatDescription) {
+    DeliverParameterSets(session, sampleBuf.FormatDescription.SPS_and_PPS);
+  }
+  if (sampleBuf.SampleData.empty()) {
+    LogMessage(&session, kLogEmptySampleData, FittedHex(kLogEmptySampleData, sampleBuffer).c_str());
+    return;
+  }
+  if (session.nVideoHeadSet == 0) {
+    bError = true;
+    LogMessage(&session, "error : not set video head");
+    return;
+  }
+  DeliverNalUnits(session, sampleBuf.SampleData);
+}
+
+}  // namespace
+
+void ReceiveAsynPacket(CaptureSession& session, std::span<const uint8_t> packet,
+                       uint32_t nMediaKind, bool* pbError) {
+  bool bUnreported = false;
+  bool& bError = pbError != nullptr ? *pbError : bUnreported;
+  if (!session.bFirstAsynNotified) {
+    session.bFirstAsynNotified = true;
+    if (g_Callbacks.onStreamStart) g_Callbacks.onStreamStart(session.pCallbackContext);
+  }
+  // The sample buffer is read where it lies in the packet.
+  const std::span<const uint8_t> sampleBuffer = packet.size() > kAsynHeaderSize
+                                                    ? packet.subspan(kAsynHeaderSize)
+                                                    : std::span<const uint8_t>{};
+  CMSampleBuf sampleBuf;
+  bool bParseError = false;
+  ParseSampleBuffer(sampleBuffer, sampleBuf, bParseError);
+  if (bParseError) {
+    bError = true;
+    return;
+  }
+  if (nMediaKind == kMediaSoun) {
+    HandleAudioSample(session, sampleBuf, bError);
+  } else if (nMediaKind == kMediaVide) {
+    HandleVideoSample(session, sampleBuf, sampleBuffer, bError);
+  }
+}
