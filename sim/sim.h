@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vsim {
@@ -59,7 +60,8 @@ struct DeviceConfig {
   bool bFast = false;            // next picture as soon as its NEED arrives
   bool bSilent = false;          // never sends anything: every read times out
   int nUnplugAfterFrames = -1;   // unplug after this many pictures (-1: never)
-  uint64_t qwReplugAfterMs = 0;  // ... and come back this much later (0: never)
+  uint64_t qwReplugAfterMs = 0;  // ... and come back this much later (0: never);
+                                 // applies to every unplug of the device
 };
 
 // Removes every device, empties the transcript and queued transfers.
@@ -78,16 +80,35 @@ void QueueUnplug(int nDevice);
 
 // One event the host caused, in order.
 struct Event {
-  enum Kind { BulkWrite, Control, SetConfiguration, ClaimInterface, Reset, Close, Open } kind;
-  int nEndpoint = 0;
+  enum Kind {
+    BulkWrite,
+    Control,
+    SetConfiguration,
+    ClaimInterface,
+    Reset,
+    Close,
+    Open,
+    ReleaseInterface,  // the host is not meant to call these three
+    SetAltInterface,
+    ClearHalt,
+  } kind;
+  int nDevice = -1;               // index from AddDevice (-1: a handle that reaches no device)
+  int nEndpoint = 0;              // BulkWrite, ClearHalt
   std::vector<uint8_t> vecBytes;  // BulkWrite
   int nRequestType = 0, nRequest = 0, nValue = 0, nIndex = 0, nLength = 0;  // Control
-  int nNumber = 0;  // SetConfiguration, ClaimInterface
+  int nNumber = 0;  // SetConfiguration, ClaimInterface, ReleaseInterface, SetAltInterface
 };
 std::vector<Event> Transcript();
 
-// The transcript in the file format: one event a line.
+// The transcript in the file format: one event a line ("open" is not written).
 std::string TranscriptText();
+
+// What the device found wrong in the host's packets (Behaviour::Protocol),
+// one reason each, in order; empty while the host behaves.
+std::vector<std::string> ProtocolErrors();
+
+// The device sends a `stop` request; media ends once the host has answered it.
+void RequestStop(int nDevice);
 
 // Pictures the device has sent so far (Behaviour::Protocol).
 int FramesSent(int nDevice);
@@ -95,5 +116,14 @@ int FramesSent(int nDevice);
 // Called (on the host's thread) before each bulk read; tests use it to stop
 // the host at a chosen point.
 void SetReadHook(std::function<void()> hook);
+
+// Parses a scenario as VELTRONA_SIM_SCENARIO gives it (see sim/README.md)
+// into the config; false, with the reason, when it is not understood.
+bool ParseScenario(std::string_view szScenario, DeviceConfig& config, std::string& szError);
+
+// Resets and adds the one device the VELTRONA_SIM_* variables describe. The
+// preloaded library does this on its first call; false (with the reason on
+// standard error) when a variable is unusable.
+bool ConfigureFromEnvironment();
 
 }  // namespace vsim

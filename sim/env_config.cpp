@@ -1,0 +1,157 @@
+#include "env_config.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+
+#include "bus.h"
+#include "sim.h"
+
+namespace vsim {
+
+namespace {
+
+// The pieces between separators; "a,,b" and "a," have empty pieces.
+std::vector<std::string_view> Split(std::string_view szText, char cSeparator) {
+  std::vector<std::string_view> pieces;
+  for (;;) {
+    const size_t nAt = szText.find(cSeparator);
+    pieces.push_back(szText.substr(0, nAt));
+    if (nAt == std::string_view::npos) return pieces;
+    szText = szText.substr(nAt + 1);
+  }
+}
+
+bool ParseNumber(std::string_view szText, uint64_t& qwValue) {
+  const char* pEnd = szText.data() + szText.size();
+  auto [pStop, error] = std::from_chars(szText.data(), pEnd, qwValue);
+  return error == std::errc() && pStop == pEnd && !szText.empty();
+}
+
+// "key=value" pairs after the name of an unplug item.
+bool ParseUnplug(std::string_view szParams, DeviceConfig& config, std::string& szError) {
+  config.nUnplugAfterFrames = 60;
+  if (szParams.empty()) return true;
+  for (const std::string_view szPair : Split(szParams, ',')) {
+    const size_t nEquals = szPair.find('=');
+    uint64_t qwValue = 0;
+    if (nEquals == std::string_view::npos || !ParseNumber(szPair.substr(nEquals + 1), qwValue)) {
+      szError = "expected key=number in \"" + std::string(szPair) + "\"";
+      return false;
+    }
+    const std::string_view szKey = szPair.substr(0, nEquals);
+    if (szKey == "frames" && qwValue <= 1000000000) {
+      config.nUnplugAfterFrames = static_cast<int>(qwValue);
+    } else if (szKey == "replug_ms") {
+      config.qwReplugAfterMs = qwValue;
+    } else {
+      szError = "unknown unplug parameter \"" + std::string(szPair) + "\"";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseItem(std::string_view szItem, DeviceConfig& config, std::string& szError) {
+  const size_t nColon = szItem.find(':');
+  const std::string_view szName = szItem.substr(0, nColon);
+  const std::string_view szParams =
+      nColon == std::string_view::npos ? std::string_view() : szItem.substr(nColon + 1);
+  if (szName == "unplug") return ParseUnplug(szParams, config, szError);
+  if (!szParams.empty()) {
+    szError = "\"" + std::string(szName) + "\" takes no parameters";
+    return false;
+  }
+  if (szName == "cold") {
+    config.bCaptureModeOn = false;
+  } else if (szName == "capture") {
+    config.bCaptureModeOn = true;
+  } else if (szName == "fast") {
+    config.bFast = true;
+  } else if (szName == "silent") {
+    config.bSilent = true;
+  } else if (szName == "mode-fails") {
+    config.bModeRequestFails = true;
+  } else if (szName == "claim-fails") {
+    config.bClaimFails = true;
+  } else if (szName == "set-config-fails") {
+    config.bSetConfigurationFails = true;
+  } else if (szName == "serial-fails") {
+    config.bSerialReadFails = true;
+  } else {
+    szError = "unknown scenario \"" + std::string(szName) + "\"";
+    return false;
+  }
+  return true;
+}
+
+bool ReadFile(const std::string& szPath, std::vector<uint8_t>& vecBytes) {
+  std::ifstream file(std::filesystem::path(szPath), std::ios::binary);
+  if (!file) return false;
+  vecBytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
+std::string Variable(const char* pName) {
+  const char* pValue = std::getenv(pName);
+  return pValue != nullptr ? pValue : "";
+}
+
+void Complain(const std::string& szText) {
+  std::fprintf(stderr, "veltrona-sim: %s\n", szText.c_str());
+}
+
+}  // namespace
+
+bool ParseScenario(std::string_view szScenario, DeviceConfig& config, std::string& szError) {
+  if (szScenario.empty()) return true;
+  for (const std::string_view szItem : Split(szScenario, '+')) {
+    if (!ParseItem(szItem, config, szError)) return false;
+  }
+  return true;
+}
+
+bool ConfigureFromEnvironment() {
+  Reset();
+  bool bOk = true;
+  DeviceConfig config;
+  if (const std::string szSerial = Variable("VELTRONA_SIM_SERIAL"); !szSerial.empty()) {
+    config.serial = szSerial;
+  }
+  std::string szError;
+  if (!ParseScenario(Variable("VELTRONA_SIM_SCENARIO"), config, szError)) {
+    Complain("VELTRONA_SIM_SCENARIO: " + szError);
+    bOk = false;
+  }
+  if (const std::string szStream = Variable("VELTRONA_SIM_STREAM"); !szStream.empty()) {
+    if (!ReadFile(szStream, config.vecH264)) {
+      Complain("cannot read VELTRONA_SIM_STREAM " + szStream);
+      bOk = false;
+    }
+  }
+  if (const std::string szPath = Variable("VELTRONA_SIM_TRANSCRIPT"); !szPath.empty()) {
+    SimState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!OpenTranscriptFile(state.transcript, szPath)) {
+      Complain("cannot write VELTRONA_SIM_TRANSCRIPT " + szPath);
+      bOk = false;
+    }
+  }
+  AddDevice(config);
+  for (const std::string& szProblem : ProtocolErrors()) Complain(szProblem);
+  return bOk;
+}
+
+void ConfigureOnFirstUse() {
+#ifdef VSIM_PRELOAD
+  static std::once_flag once;
+  std::call_once(once, [] { ConfigureFromEnvironment(); });
+#endif
+}
+
+}  // namespace vsim

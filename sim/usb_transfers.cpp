@@ -1,0 +1,159 @@
+// Bulk transfers. A read waits on the project's clock, in small steps on the
+// real clock (so that a test thread's QueueTransfer or Unplug is seen soon)
+// and in one step on the virtual one (so that silence costs no real time).
+#include <algorithm>
+#include <cstring>
+
+#include "bus.h"
+#include "platform/clock.h"
+
+using vsim::SimDevice;
+using vsim::SimState;
+using vsim::State;
+
+namespace vsim {
+
+namespace {
+
+constexpr uint64_t kRealClockStepMs = 5;
+constexpr uint64_t kLongestStepMs = 1000;
+
+// The endpoint belongs to a claimed interface and points the right way; on
+// the capture interface, tells so.
+bool EndpointUsable(const SimDevice& device, int nEndpoint, bool bIn, bool& bCapture) {
+  bCapture = false;
+  if (((nEndpoint & 0x80) != 0) != bIn) return false;
+  for (int nInterface : device.claimed) {
+    for (const AltSetting* pAlt : ClaimableSettings(device, nInterface)) {
+      for (const Endpoint& endpoint : pAlt->endpoints) {
+        if (endpoint.byAddress != (nEndpoint & 0xFF)) continue;
+        bCapture = IsCaptureSetting(*pAlt);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+uint64_t DeadlineOf(int nTimeout, uint64_t qwNow) {
+  if (nTimeout == kUsbNoTimeLimit) return kNever;
+  if (nTimeout < 0) return qwNow;
+  return qwNow + static_cast<uint64_t>(nTimeout);
+}
+
+struct Delivery {
+  enum { Bytes, Unplug, Wait } kind = Wait;
+  std::vector<uint8_t> vecBytes;
+  uint64_t qwDueAt = kNever;
+};
+
+Delivery NextDelivery(SimState& state, SimDevice& device, int nDevice, bool bCapture,
+                      uint64_t qwNow) {
+  Delivery delivery;
+  if (!device.queue.empty()) {
+    QueuedTransfer transfer = std::move(device.queue.front());
+    device.queue.pop_front();
+    delivery.kind = transfer.bUnplug ? Delivery::Unplug : Delivery::Bytes;
+    delivery.vecBytes = std::move(transfer.vecBytes);
+    return delivery;
+  }
+  if (device.config.bSilent || !bCapture || !device.bSessionActive) return delivery;
+  std::vector<std::string> errors;
+  NextTransfer next = PollDevice(device.session, device.config, device.pVideo.get(), qwNow, errors);
+  for (const std::string& szError : errors) AddError(state, nDevice, szError);
+  if (!next.bReady) {
+    delivery.qwDueAt = next.qwDueAt;
+    return delivery;
+  }
+  delivery.kind = Delivery::Bytes;
+  delivery.vecBytes = std::move(next.vecBytes);
+  if (next.bPicture) {
+    ++device.nFramesSent;
+    if (!device.bScenarioUnplugDone && device.config.nUnplugAfterFrames >= 0 &&
+        device.nFramesSent >= device.config.nUnplugAfterFrames) {
+      device.bScenarioUnplugDone = true;
+      device.queue.push_back({{}, true});
+    }
+  }
+  return delivery;
+}
+
+}  // namespace
+
+}  // namespace vsim
+
+extern "C" {
+
+int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) {
+  SimState& state = State();
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(state.mutex);
+    hook = state.readHook;
+  }
+  if (hook) hook();
+
+  std::unique_lock lock(state.mutex);
+  const uint64_t qwDeadline = vsim::DeadlineOf(timeout, ClockTicks());
+  for (;;) {
+    const uint64_t qwNow = ClockTicks();
+    vsim::ApplyTime(state, qwNow);
+    SimDevice* pDevice = vsim::LiveDevice(state, dev);
+    if (pDevice == nullptr) return vsim::HandleError(state, dev);
+    bool bCapture = false;
+    if (!vsim::EndpointUsable(*pDevice, ep, true, bCapture)) return vsim::kNoEntry;
+    vsim::Delivery delivery = vsim::NextDelivery(state, *pDevice, dev->nDevice, bCapture, qwNow);
+    if (delivery.kind == vsim::Delivery::Unplug) {
+      vsim::UnplugDevice(*pDevice, qwNow);
+      return vsim::kNoDevice;
+    }
+    if (delivery.kind == vsim::Delivery::Bytes) {
+      if (bytes == nullptr || size < 0 || delivery.vecBytes.size() > static_cast<size_t>(size)) {
+        return vsim::kOverflow;
+      }
+      std::copy(delivery.vecBytes.begin(), delivery.vecBytes.end(), bytes);
+      return static_cast<int>(delivery.vecBytes.size());
+    }
+    if (qwNow >= qwDeadline) return kUsbTimeoutResult;
+    uint64_t qwWait = std::min(delivery.qwDueAt, qwDeadline) - qwNow;
+    qwWait = std::min(qwWait, IsVirtualClock() ? vsim::kLongestStepMs : vsim::kRealClockStepMs);
+    lock.unlock();
+    ClockSleep(static_cast<uint32_t>(std::max<uint64_t>(qwWait, 1)));
+    lock.lock();
+  }
+}
+
+int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int /*timeout*/) {
+  SimState& state = State();
+  std::lock_guard lock(state.mutex);
+  const auto* pBytes = reinterpret_cast<const uint8_t*>(bytes);
+  const std::span<const uint8_t> data(pBytes, pBytes != nullptr && size > 0 ? size : 0);
+  vsim::Event event = vsim::MakeEvent(vsim::Event::BulkWrite, dev != nullptr ? dev->nDevice : -1);
+  event.nEndpoint = ep;
+  event.vecBytes.assign(data.begin(), data.end());
+  vsim::RecordEvent(state.transcript, std::move(event));
+  SimDevice* pDevice = vsim::LiveDevice(state, dev);
+  if (pDevice == nullptr) return vsim::HandleError(state, dev);
+  bool bCapture = false;
+  if (!vsim::EndpointUsable(*pDevice, ep, false, bCapture)) return vsim::kNoEntry;
+  if (bCapture && pDevice->bSessionActive && !pDevice->config.bSilent) {
+    std::vector<std::string> errors;
+    vsim::OnHostWrite(pDevice->session, data, ClockTicks(), errors);
+    for (const std::string& szError : errors) vsim::AddError(state, dev->nDevice, szError);
+  }
+  return static_cast<int>(data.size());
+}
+
+int usb_interrupt_read(usb_dev_handle* dev, int /*ep*/, char* /*bytes*/, int /*size*/,
+                       int /*timeout*/) {
+  SimState& state = State();
+  std::lock_guard lock(state.mutex);
+  const int nError = vsim::HandleError(state, dev);
+  return nError != 0 ? nError : vsim::kNoEntry;
+}
+
+int usb_interrupt_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int timeout) {
+  return usb_interrupt_read(dev, ep, const_cast<char*>(bytes), size, timeout);
+}
+
+}  // extern "C"
