@@ -33,8 +33,8 @@ class DeviceNameLookup : public ::testing::Test {
     dir = szTemplate;
     const char* szPath = getenv("PATH");
     szSavedPath = szPath != nullptr ? szPath : "";
-    // The stand-in tool is the only ideviceinfo the lookup can find.
-    setenv("PATH", (dir / "bin").c_str(), 1);
+    // The stand-in tool comes first; the rest of PATH serves its script.
+    setenv("PATH", ((dir / "bin").string() + ":" + szSavedPath).c_str(), 1);
   }
   void TearDown() override {
     setenv("PATH", szSavedPath.c_str(), 1);
@@ -90,6 +90,7 @@ TEST_F(DeviceNameLookup, ToolInheritsNoOtherDescriptorAndReadsNothing) {
 }
 
 TEST_F(DeviceNameLookup, MissingToolGivesAnEmptyName) {
+  setenv("PATH", (dir / "bin").c_str(), 1);
   std::string szName = "stale";
   EXPECT_FALSE(GetDeviceName(kArguments, szName));
   EXPECT_EQ(szName, "");
