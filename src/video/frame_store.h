@@ -17,16 +17,19 @@ struct FrameStore {
 extern FrameStore g_FrameStore;
 
 // Swaps vecPixels into the store (vecPixels then holds the previous picture,
-// to be freed by the caller outside the lock).
+// to be freed or reused by the caller outside the lock). vecPixels must hold
+// 4 x nWidth x nHeight bytes.
 void PublishFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t nWidth,
                   int32_t nHeight);
 
-// Copies the latest picture out under the lock; false (and vecPixels empty)
-// when there is none yet.
+// Copies the latest picture out under the lock (reusing vecPixels' storage);
+// false (and vecPixels empty, width and height 0) when there is none yet.
 bool CopyLatestFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t& nWidth,
                      int32_t& nHeight);
 
 // The shell's repaint request, called after each published picture (outside
-// the lock). A null function means no notification (no window).
+// the lock) with pContext. A null function means no notification (no window).
+// Meant to be set before the capture thread runs (or while it publishes
+// nothing); the pointers are atomics, so a change while it runs is no data race.
 void SetFramePublishedNotifier(void (*pfnNotify)(void*), void* pContext);
 void NotifyFramePublished();

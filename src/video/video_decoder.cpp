@@ -1,1 +1,123 @@
-// placeholder
+// Opening and closing the decoder, feeding it and draining its pictures.
+#include "video/video_decoder.h"
+
+#include <utility>
+
+#include "video/frame_store.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavcodec/version.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+VideoDecoder* g_pCurrentDecoder = nullptr;
+
+DecoderOpenResult OpenVideoDecoder(VideoDecoder& decoder) {
+  decoder.codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+  // The parser is made for the H.264 id itself, so a missing decoder is never
+  // dereferenced; it is reported with the context step.
+  decoder.parser = av_parser_init(AV_CODEC_ID_H264);
+  if (decoder.parser == nullptr) {
+    return DecoderOpenResult::ParserMissing;
+  }
+  if (decoder.codec == nullptr) {
+    return DecoderOpenResult::ContextFailed;
+  }
+  decoder.context = avcodec_alloc_context3(decoder.codec);
+  if (decoder.context == nullptr) {
+    return DecoderOpenResult::ContextFailed;
+  }
+  // No option or field of the context is set before it is opened.
+  if (avcodec_open2(decoder.context, decoder.codec, nullptr) < 0) {
+    return DecoderOpenResult::ContextFailed;
+  }
+  decoder.frame = av_frame_alloc();
+  decoder.packet = av_packet_alloc();
+  if (decoder.frame == nullptr || decoder.packet == nullptr) {
+    return DecoderOpenResult::ContextFailed;
+  }
+  decoder.open = true;
+  return DecoderOpenResult::Ok;
+}
+
+void CloseVideoDecoder(VideoDecoder& decoder) {
+  decoder.open = false;
+  av_frame_free(&decoder.frame);
+  av_packet_free(&decoder.packet);
+  if (decoder.context != nullptr) {
+#if LIBAVCODEC_VERSION_MAJOR < 61
+    // Deprecated in libavcodec 61 and removed later; avcodec_free_context
+    // does the same work there.
+    avcodec_close(decoder.context);
+#endif
+    avcodec_free_context(&decoder.context);
+  }
+  if (decoder.parser != nullptr) {
+    av_parser_close(decoder.parser);
+    decoder.parser = nullptr;
+  }
+  sws_freeContext(decoder.scaler);
+  decoder.scaler = nullptr;
+  sws_freeContext(decoder.scalerTail);
+  decoder.scalerTail = nullptr;
+  decoder.nScalerWidth = 0;
+  decoder.nScalerHeight = 0;
+  decoder.nScalerFormat = -1;
+  std::vector<uint8_t>().swap(decoder.vecAnnexB);
+  std::vector<uint8_t>().swap(decoder.vecSparePixels);
+  std::vector<uint8_t>().swap(decoder.vecScratch);
+}
+
+bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes) {
+  if (!decoder.open) {
+    return false;
+  }
+  const uint8_t* pBytes = bytes.data();
+  // A span never holds more than a signed 32-bit length here: both handlers
+  // take their sizes as int32_t.
+  int nLength = static_cast<int>(bytes.size());
+  while (nLength > 0) {
+    const int nConsumed =
+        av_parser_parse2(decoder.parser, decoder.context, &decoder.packet->data,
+                         &decoder.packet->size, pBytes, nLength, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+    if (nConsumed < 0) {
+      return false;
+    }
+    pBytes += nConsumed;
+    nLength -= nConsumed;
+    if (decoder.packet->size != 0) {
+      if (avcodec_send_packet(decoder.context, decoder.packet) < 0) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+void DrainDecoder() {
+  for (;;) {
+    VideoDecoder* pDecoder = g_pCurrentDecoder;
+    if (pDecoder == nullptr || !pDecoder->open || pDecoder->frame == nullptr) {
+      return;
+    }
+    if (avcodec_receive_frame(pDecoder->context, pDecoder->frame) < 0) {
+      return;
+    }
+    const int32_t nWidth = pDecoder->frame->width;
+    const int32_t nHeight = pDecoder->frame->height;
+    // Convert into the pixels the previous publication took out of the store.
+    std::vector<uint8_t> vecPixels = std::move(pDecoder->vecSparePixels);
+    const bool bConverted = ConvertFrameToBgra(*pDecoder, pDecoder->frame, vecPixels);
+    // The decoder's picture buffer goes back to its pool right away.
+    av_frame_unref(pDecoder->frame);
+    if (bConverted) {
+      PublishFrame(g_FrameStore, vecPixels, nWidth, nHeight);
+      NotifyFramePublished();
+    }
+    // vecPixels now holds the previous picture (or nothing): kept, outside the
+    // lock, as the storage of the next one.
+    pDecoder->vecSparePixels = std::move(vecPixels);
+  }
+}
