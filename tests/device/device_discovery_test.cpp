@@ -182,8 +182,8 @@ TEST_F(DeviceDiscovery, EndpointsWithTheLargestPacketSizeWinAndTiesKeepTheFirst)
       {{dtest::Ep(0x02, 512)}, 0, -1, 0x02, 512},
   };
   for (const Case& c : cases) {
+    ResetCaptureState(session);  // while its handle still means something
     vsim::Reset();
-    ResetCaptureState(session);
     vsim::DeviceConfig config = dtest::ScriptedCaptureDevice(kShortSerial);
     config.layoutAfterModeOn = {
         dtest::OneInterfaceConfig(1, {dtest::CaptureAlt(0, 0, c.vecEndpoints)})};
@@ -295,8 +295,8 @@ TEST_F(CaptureActivation, FailuresAreLoggedAndWaitedOut) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.szName);
+    ResetCaptureState(session);  // while its handle still means something
     vsim::Reset();
-    ResetCaptureState(session);
     vsim::AddDevice(c.config);
     {
       std::lock_guard lock(record.mutex);
