@@ -1,18 +1,189 @@
 #include "protocol.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "host_packets.h"
+#include "packet_writer.h"
+#include "sample_buffers.h"
+
 namespace vsim {
 
-ProtocolSession StartSession(uint64_t /*qwNow*/) {
-  return {};
+namespace {
+
+// Clock references a phone would hand out (they look like its pointers).
+constexpr uint64_t kAudioClockRef = 0x00007FA66CE20CB0;
+constexpr uint64_t kVideoClockRef = 0x00007FA66D0175C0;
+constexpr uint64_t kFirstCorrelation = 0x000060C2A1D8E400;
+constexpr int kSkewEveryPictures = 50;
+
+uint64_t NextCorrelation(ProtocolSession& session) {
+  return session.qwNextCorrelation++;
 }
 
-void OnHostWrite(ProtocolSession& /*session*/, std::span<const uint8_t> /*bytes*/,
-                 uint64_t /*qwNow*/, std::vector<std::string>& /*errors*/) {}
+void Expect(ProtocolSession& session, std::string szWhat, Bytes vecBytes) {
+  session.expected.push_back({Expected::Exact, std::move(szWhat), std::move(vecBytes), 0, 0});
+}
 
-NextTransfer PollDevice(ProtocolSession& /*session*/, const DeviceConfig& /*config*/,
-                        const VideoSource* /*pVideo*/, uint64_t /*qwNow*/,
+Bytes U64Payload(uint64_t qwValue) {
+  Bytes payload;
+  PutU64(payload, qwValue);
+  return payload;
+}
+
+// The request that opens the current handshake stage, with the host's
+// answers it waits for.
+Bytes HandshakeRequest(ProtocolSession& session, uint64_t qwNow) {
+  const uint64_t qwCorrelation = NextCorrelation(session);
+  switch (session.stage) {
+    case Stage::Ping:
+      ++session.nPingAnswersDue;
+      return PingPacket();
+    case Stage::Cwpa: {
+      const uint64_t qwClock = session.qwAudioClockRef;
+      Expect(session, "first display announcement", DisplayAnnouncement());
+      Expect(session, "second display announcement", DisplayAnnouncement());
+      Expect(session, "cwpa reply", ClockReply(qwCorrelation, qwClock + 1000));
+      Expect(session, "audio announcement", AudioAnnouncement(qwClock));
+      return SyncPacket(1, FourCC("cwpa"), qwCorrelation, U64Payload(qwClock));
+    }
+    case Stage::Afmt:
+      Expect(session, "afmt reply", AudioFormatReply(qwCorrelation));
+      return SyncPacket(session.qwAudioClockRef, FourCC("afmt"), qwCorrelation,
+                        AudioStreamDescription());
+    case Stage::Cvrp: {
+      const uint64_t qwClock = session.qwVideoClockRef;
+      Expect(session, "NEED after cvrp", NeedPacket(qwClock));
+      Expect(session, "cvrp reply", ClockReply(qwCorrelation, qwClock + 0x1000AF));
+      Bytes payload = U64Payload(qwClock);
+      PutBytes(payload, Dictionary({}));
+      return SyncPacket(1, FourCC("cvrp"), qwCorrelation, payload);
+    }
+    case Stage::Clok:
+      session.qwClokRef = session.qwVideoClockRef + 0x1000AF;
+      session.qwClokSentAt = qwNow;
+      Expect(session, "clok reply", ClockReply(qwCorrelation, session.qwClokRef + 0x10000));
+      return SyncPacket(session.qwClokRef, FourCC("clok"), qwCorrelation, {});
+    case Stage::Time:
+      session.expected.push_back(
+          {Expected::Time, "time reply", {}, qwCorrelation, session.qwClokSentAt});
+      return SyncPacket(session.qwClokRef + 0x10000, FourCC("time"), qwCorrelation, {});
+    default:
+      return {};
+  }
+}
+
+// Moves past the stages whose answers have all come in.
+void AdvanceStage(ProtocolSession& session, uint64_t qwNow) {
+  while (session.bStageSent && session.expected.empty() && session.nPingAnswersDue == 0 &&
+         session.stage != Stage::Media && session.stage != Stage::Stopped) {
+    session.stage = static_cast<Stage>(static_cast<int>(session.stage) + 1);
+    session.bStageSent = session.stage == Stage::Media || session.stage == Stage::Stopped;
+    if (session.stage == Stage::Media) session.dNextPictureAt = static_cast<double>(qwNow);
+  }
+}
+
+NextTransfer Ready(Bytes vecBytes) {
+  NextTransfer next;
+  next.bReady = true;
+  next.vecBytes = std::move(vecBytes);
+  return next;
+}
+
+// The next picture with the audio of its span, packed in one of three ways
+// so that the host meets several packets per transfer and single ones.
+NextTransfer Picture(ProtocolSession& session, const VideoSource& video, uint64_t qwNow) {
+  const AccessUnit& unit = video.units[session.nNextUnit];
+  const ParameterSets* pFormat = unit.nParamSet != session.nHostParamSet
+                                     ? &video.paramSets[static_cast<size_t>(unit.nParamSet)]
+                                     : nullptr;
+  session.nHostParamSet = unit.nParamSet;
+  const auto qwDurationNs = static_cast<int64_t>(std::llround(video.dFrameMs * 1e6));
+  Bytes feed =
+      VideoSamplePacket(session.qwVideoClockRef, unit, pFormat, session.qwVideoPtsNs, qwDurationNs);
+  session.qwVideoPtsNs += qwDurationNs;
+
+  const double dFrames = 48.0 * video.dFrameMs + session.dAudioCarry;
+  const auto nFrames = static_cast<uint32_t>(dFrames);
+  session.dAudioCarry = dFrames - nFrames;
+  Bytes eat = AudioSamplePacket(session.qwAudioClockRef, session.qwAudioFrames, nFrames,
+                                session.qwAudioFrames == 0);
+  session.qwAudioFrames += nFrames;
+
+  if (++session.nNextUnit == video.units.size()) {
+    // From the top again, and the host hears the format anew.
+    session.nNextUnit = 0;
+    session.nHostParamSet = -1;
+  }
+  --session.nNeedCredits;
+  session.dNextPictureAt =
+      std::max(session.dNextPictureAt, static_cast<double>(qwNow)) + video.dFrameMs;
+
+  Bytes transfer;
+  switch (++session.nPictures % 3) {
+    case 0:
+      transfer = std::move(feed);
+      session.outbox.push_back(std::move(eat));
+      break;
+    case 1:
+      transfer = std::move(feed);
+      PutBytes(transfer, eat);
+      break;
+    default:
+      transfer = std::move(eat);
+      PutBytes(transfer, feed);
+      break;
+  }
+  const bool bSkewOut = std::any_of(session.expected.begin(), session.expected.end(),
+                                    [](const Expected& e) { return e.kind == Expected::Skew; });
+  if (session.nPictures % kSkewEveryPictures == 0 && !bSkewOut) {
+    const uint64_t qwCorrelation = NextCorrelation(session);
+    session.expected.push_back({Expected::Skew, "skew reply", {}, qwCorrelation, 0});
+    PutBytes(transfer, SyncPacket(session.qwAudioClockRef, FourCC("skew"), qwCorrelation, {}));
+  }
+  NextTransfer next = Ready(std::move(transfer));
+  next.bPicture = true;
+  return next;
+}
+
+}  // namespace
+
+ProtocolSession StartSession(uint64_t /*qwNow*/) {
+  ProtocolSession session;
+  session.qwNextCorrelation = kFirstCorrelation;
+  session.qwAudioClockRef = kAudioClockRef;
+  session.qwVideoClockRef = kVideoClockRef;
+  return session;
+}
+
+NextTransfer PollDevice(ProtocolSession& session, const DeviceConfig& config,
+                        const VideoSource* pVideo, uint64_t qwNow,
                         std::vector<std::string>& /*errors*/) {
-  return {};
+  if (!session.outbox.empty()) {
+    NextTransfer next = Ready(std::move(session.outbox.front()));
+    session.outbox.pop_front();
+    return next;
+  }
+  AdvanceStage(session, qwNow);
+  if (session.stage < Stage::Media) {
+    if (session.bStageSent) return {};  // waiting for the host's answers
+    session.bStageSent = true;
+    return Ready(HandshakeRequest(session, qwNow));
+  }
+  if (session.stage == Stage::Media && session.bStopRequested) {
+    session.stage = Stage::Stopping;
+    const uint64_t qwCorrelation = NextCorrelation(session);
+    Expect(session, "stop reply", EmptyReply(qwCorrelation));
+    return Ready(SyncPacket(session.qwVideoClockRef, FourCC("stop"), qwCorrelation, {}));
+  }
+  if (session.stage != Stage::Media || pVideo == nullptr || pVideo->units.empty()) return {};
+  if (session.nNeedCredits <= 0) return {};  // the host has not asked for more
+  if (!config.bFast && session.dNextPictureAt > static_cast<double>(qwNow)) {
+    NextTransfer next;
+    next.qwDueAt = static_cast<uint64_t>(std::ceil(session.dNextPictureAt));
+    return next;
+  }
+  return Picture(session, *pVideo, qwNow);
 }
 
 }  // namespace vsim

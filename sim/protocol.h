@@ -15,12 +15,15 @@
 
 namespace vsim {
 
-// A reply or announcement the device waits for, with the packet the host
-// must send (bExact) or only its length and correlation id.
+// A packet the device waits for from the host: known byte for byte (Exact),
+// or a reply whose payload depends on the host's clock (Time, Skew) and is
+// checked for its shape.
 struct Expected {
+  enum Kind { Exact, Time, Skew } kind = Exact;
   std::string szWhat;
-  std::vector<uint8_t> vecBytes;
-  bool bExact = true;
+  std::vector<uint8_t> vecBytes;  // Exact
+  uint64_t qwCorrelation = 0;     // Time, Skew
+  uint64_t qwSentAt = 0;          // Time: when the clok went out
 };
 
 enum class Stage { Ping, Cwpa, Afmt, Cvrp, Clok, Time, Media, Stopping, Stopped };
@@ -28,23 +31,22 @@ enum class Stage { Ping, Cwpa, Afmt, Cvrp, Clok, Time, Media, Stopping, Stopped 
 struct ProtocolSession {
   Stage stage = Stage::Ping;
   bool bStageSent = false;                  // the request of the current stage is out
-  std::deque<std::vector<uint8_t>> outbox;  // transfers ready to go
+  std::deque<std::vector<uint8_t>> outbox;  // transfers due at once
   std::deque<Expected> expected;
-  int nPingAnswersDue = 0;
+  int nPingAnswersDue = 0;  // pings of the device the host has not answered yet
   uint64_t qwNextCorrelation = 0;
   uint64_t qwAudioClockRef = 0;
   uint64_t qwVideoClockRef = 0;
-  uint64_t qwTimeClockRef = 0;
+  uint64_t qwClokRef = 0;
   uint64_t qwClokSentAt = 0;
   int nNeedCredits = 0;
   size_t nNextUnit = 0;    // access unit of the video source sent next
-  int nLastParamSet = -1;  // parameter sets the host has last been given
-  uint64_t qwNextFrameAt = 0;
-  uint64_t qwVideoPts = 0;     // in the source's time scale
-  uint64_t qwAudioFrames = 0;  // 48 kHz frames sent so far
-  double dAudioDebt = 0;       // fraction of a frame carried to the next packet
-  bool bAudioFormatSent = false;
-  int nFramesThisSession = 0;
+  int nHostParamSet = -1;  // parameter sets the host has last been given
+  double dNextPictureAt = 0;
+  int64_t qwVideoPtsNs = 0;
+  uint64_t qwAudioFrames = 0;
+  double dAudioCarry = 0;  // fraction of an audio frame owed to the next packet
+  int nPictures = 0;       // sent in this session
   bool bStopRequested = false;
 };
 

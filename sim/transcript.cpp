@@ -1,21 +1,13 @@
 #include "transcript.h"
 
+#include <cstdint>
 #include <cstdio>
+
+#include "packet_writer.h"
 
 namespace vsim {
 
 namespace {
-
-std::string Hex(const std::vector<uint8_t>& vecBytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string szText;
-  szText.reserve(vecBytes.size() * 2);
-  for (uint8_t by : vecBytes) {
-    szText.push_back(kDigits[by >> 4]);
-    szText.push_back(kDigits[by & 0x0F]);
-  }
-  return szText;
-}
 
 std::string Format(const char* pFormat, int a, int b = 0, int c = 0, int d = 0, int e = 0) {
   char szLine[96];
@@ -35,7 +27,7 @@ void WriteLine(std::FILE* pFile, const std::string& szLine) {
 std::string EventLine(const Event& event) {
   switch (event.kind) {
     case Event::BulkWrite:
-      return Format("bulk_write 0x%02x ", event.nEndpoint) + Hex(event.vecBytes);
+      return Format("bulk_write 0x%02x ", event.nEndpoint) + HexOf(event.vecBytes, SIZE_MAX);
     case Event::Control:
       return Format("control 0x%02x 0x%02x 0x%04x 0x%04x %d", event.nRequestType & 0xFF,
                     event.nRequest & 0xFF, event.nValue & 0xFFFF, event.nIndex & 0xFFFF,
