@@ -196,14 +196,6 @@ TEST_F(DeviceDiscovery, EndpointsWithTheLargestPacketSizeWinAndTiesKeepTheFirst)
   }
 }
 
-TEST_F(DeviceDiscovery, SearchWithoutDeviceLeavesTheChoicesAlone) {
-  session.MuxConfig.nConfig = 7;
-  session.QtConfig.nInterface = 9;
-  FindMuxAndQtConfig(session, nullptr, session.MuxConfig, session.QtConfig);
-  EXPECT_EQ(session.MuxConfig.nConfig, 7);
-  EXPECT_EQ(session.QtConfig.nInterface, 9);
-}
-
 class CaptureActivation : public DeviceDiscovery {
  protected:
   void SetUp() override {
