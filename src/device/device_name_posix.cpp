@@ -80,8 +80,9 @@ void ReleaseSpawn(SpawnSetup& setup) {
   posix_spawnattr_destroy(&setup.attributes);
 }
 
-// The tool beside the program, else the one on PATH. -1 when neither starts.
-pid_t StartTool(const std::vector<std::string>& vecArguments, int nWriteFd) {
+// Starts the tool beside the program, else the one on PATH, and returns at
+// once: the caller reads and waits under its deadline. -1 when neither starts.
+pid_t RunHiddenTool(const std::vector<std::string>& vecArguments, int nWriteFd) {
   SpawnSetup setup;
   PrepareSpawn(setup, nWriteFd);
   const std::string szDirectory = GetModuleDirectory();
@@ -155,7 +156,7 @@ bool GetDeviceName(const std::string& szArguments, std::string& szName) {
   int pipeFds[2] = {-1, -1};
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
   const Deadline deadline = LookupDeadline();
-  const pid_t pid = StartTool(SplitToolArguments(szArguments), pipeFds[1]);
+  const pid_t pid = RunHiddenTool(SplitToolArguments(szArguments), pipeFds[1]);
   // Only the child may hold the write end, or the read would never see its end.
   close(pipeFds[1]);
   if (pid < 0) {
