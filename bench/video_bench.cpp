@@ -59,7 +59,9 @@ const Stream& GetStream() {
   return stream;
 }
 
-void CountPicture(void* pContext) { ++*static_cast<int64_t*>(pContext); }
+void CountPicture(void* pContext) {
+  ++*static_cast<int64_t*>(pContext);
+}
 
 void BM_VeltronaSlots(benchmark::State& state) {
   const Stream& stream = GetStream();

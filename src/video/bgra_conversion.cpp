@@ -113,7 +113,8 @@ bool ConvertFrameToBgra(VideoDecoder& decoder, const AVFrame* pFrame, std::vecto
   }
   if (nRest > 0) {
     // Rows with room for a whole block more than the band, and one spare row.
-    const size_t nScratchStride = (static_cast<size_t>(4) * (nRest + kColumnBlock) + 63) & ~size_t{63};
+    const size_t nScratchStride =
+        (static_cast<size_t>(4) * (nRest + kColumnBlock) + 63) & ~size_t{63};
     const size_t nScratchSize = nScratchStride * (static_cast<size_t>(nHeight) + 1);
     if (decoder.vecScratch.size() < nScratchSize) {
       decoder.vecScratch.resize(nScratchSize);

@@ -69,8 +69,8 @@ bool WalkParameterSets(const uint8_t* pRecord, size_t nSize, uint8_t* pOut, size
 
 void OnVideoParameterSets(void* /*pContext*/, const uint8_t* pRecord, int32_t nSize) {
   VideoDecoder* pDecoder = g_pCurrentDecoder;
-  if (pDecoder == nullptr) {
-    return;
+  if (pDecoder == nullptr || !pDecoder->open) {
+    return;  // a closed decoder would refuse the feed anyway: no drain either
   }
   const size_t nRecord = nSize > 0 ? static_cast<size_t>(nSize) : 0;
   size_t nNeeded = 0;
@@ -89,8 +89,8 @@ void OnVideoParameterSets(void* /*pContext*/, const uint8_t* pRecord, int32_t nS
 
 void OnVideoNalUnit(void* /*pContext*/, const uint8_t* pData, int32_t nSize) {
   VideoDecoder* pDecoder = g_pCurrentDecoder;
-  if (pDecoder == nullptr) {
-    return;
+  if (pDecoder == nullptr || !pDecoder->open) {
+    return;  // a closed decoder would refuse the feed anyway: no drain either
   }
   const size_t nBlock = (nSize > 0 && pData != nullptr) ? static_cast<size_t>(nSize) : 0;
   uint8_t* pBlock = PrepareAnnexB(*pDecoder, nBlock);

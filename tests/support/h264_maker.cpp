@@ -182,7 +182,9 @@ std::vector<Bytes> SplitAnnexB(std::span<const uint8_t> annexB) {
   return units;
 }
 
-int NalType(std::span<const uint8_t> unit) { return unit.empty() ? -1 : (unit[0] & 0x1F); }
+int NalType(std::span<const uint8_t> unit) {
+  return unit.empty() ? -1 : (unit[0] & 0x1F);
+}
 
 Bytes MakeAvcConfigRecord(std::span<const uint8_t> sps, std::span<const uint8_t> pps,
                           bool bHighExtension) {
@@ -246,7 +248,9 @@ std::vector<DeviceSample> ToDeviceSamples(const std::vector<Bytes>& accessUnits)
   return samples;
 }
 
-void QuietFfmpegLogs() { av_log_set_level(AV_LOG_ERROR); }
+void QuietFfmpegLogs() {
+  av_log_set_level(AV_LOG_ERROR);
+}
 
 bool WriteFile(const std::string& szPath, std::span<const uint8_t> bytes) {
   FILE* pFile = std::fopen(szPath.c_str(), "wb");

@@ -52,10 +52,9 @@ void Convert(Converter& converter, const AVFrame* pFrame, std::vector<ReferenceP
   if (converter.pScaler == nullptr || converter.nWidth != pFrame->width ||
       converter.nHeight != pFrame->height || converter.nFormat != pFrame->format) {
     sws_freeContext(converter.pScaler);
-    converter.pScaler = sws_getContext(pFrame->width, pFrame->height,
-                                       static_cast<AVPixelFormat>(pFrame->format), pFrame->width,
-                                       pFrame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr,
-                                       nullptr, nullptr);
+    converter.pScaler = sws_getContext(
+        pFrame->width, pFrame->height, static_cast<AVPixelFormat>(pFrame->format), pFrame->width,
+        pFrame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
     if (converter.pScaler == nullptr) {
       Fail("sws_getContext failed");
     }
@@ -81,10 +80,9 @@ void ReceiveAll(AVCodecContext* pContext, AVFrame* pFrame, Converter& converter,
 }  // namespace
 
 ReferencePicture ReferenceConvert(const AVFrame* pFrame) {
-  SwsContext* pScaler = sws_getContext(pFrame->width, pFrame->height,
-                                       static_cast<AVPixelFormat>(pFrame->format), pFrame->width,
-                                       pFrame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr,
-                                       nullptr);
+  SwsContext* pScaler = sws_getContext(
+      pFrame->width, pFrame->height, static_cast<AVPixelFormat>(pFrame->format), pFrame->width,
+      pFrame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
   if (pScaler == nullptr) {
     Fail("sws_getContext failed");
   }
@@ -124,8 +122,8 @@ std::vector<ReferencePicture> ReferenceDecode(std::span<const uint8_t> annexB, b
       bFlushed = true;
     }
     const int nConsumed = av_parser_parse2(pParser, pContext, &pPacket->data, &pPacket->size,
-                                           nLength > 0 ? pBytes : nullptr, nLength,
-                                           AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+                                           nLength > 0 ? pBytes : nullptr, nLength, AV_NOPTS_VALUE,
+                                           AV_NOPTS_VALUE, 0);
     if (nConsumed < 0) {
       break;
     }

@@ -72,8 +72,10 @@ TEST_F(NalUnits, UnitRunningPastTheEndIsDroppedWithTheRest) {
   const Bytes first = Filler(10, 5);
   const Bytes second = Filler(10, 6);
   // A third "unit" claims 100 bytes; 10 follow.
-  const Bytes block = Cat({vtest::MakeLengthPrefixed(first), vtest::MakeLengthPrefixed(second),
-                           {0, 0, 0, 100}, Filler(9, 7)});
+  const Bytes block = Cat({vtest::MakeLengthPrefixed(first),
+                           vtest::MakeLengthPrefixed(second),
+                           {0, 0, 0, 100},
+                           Filler(9, 7)});
   EXPECT_EQ(Feed(block), Cat({kStart, first, kStart, second}));
 }
 

@@ -26,7 +26,9 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-Bytes Len16(size_t n) { return {static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)}; }
+Bytes Len16(size_t n) {
+  return {static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
+}
 
 class ParameterSets : public vtest::VideoFixture {
  protected:
@@ -98,8 +100,18 @@ TEST_F(ParameterSets, LargeRecordGetsALargeEnoughArea) {
   // Far beyond the spec's 1024-byte area: 3 SPS of 600 bytes and 2 PPS of 300.
   const Bytes sps = Unit(0x67, 600, 12);
   const Bytes pps = Unit(0x68, 300, 13);
-  const Bytes record = Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE3}, Len16(600), sps, Len16(600), sps,
-                            Len16(600), sps, {2}, Len16(300), pps, Len16(300), pps});
+  const Bytes record = Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE3},
+                            Len16(600),
+                            sps,
+                            Len16(600),
+                            sps,
+                            Len16(600),
+                            sps,
+                            {2},
+                            Len16(300),
+                            pps,
+                            Len16(300),
+                            pps});
   EXPECT_EQ(Feed(record), Cat({kStart, sps, kStart, sps, kStart, sps, kStart, pps, kStart, pps}));
 }
 
@@ -130,8 +142,13 @@ TEST_F(ParameterSets, UnitClaimingMoreThanTheRecordHoldsFeedsNothingButDrains) {
   const Bytes sps = Unit(0x67, 11, 16);
   const Bytes pps = Unit(0x68, 4, 17);
   // The PPS says 200 bytes; 4 are there, and 4 more bytes of High extension.
-  const Bytes record =
-      Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE1}, Len16(11), sps, {1}, Len16(200), pps, {0xFD, 0xF8, 0xF8, 0}});
+  const Bytes record = Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE1},
+                            Len16(11),
+                            sps,
+                            {1},
+                            Len16(200),
+                            pps,
+                            {0xFD, 0xF8, 0xF8, 0}});
   vtest::PendingPictures pending;
   pending.Pend();
   EXPECT_TRUE(Feed(record).empty());

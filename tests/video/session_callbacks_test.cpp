@@ -1,6 +1,7 @@
+#include "video/session_callbacks.h"
+
 #include <gtest/gtest.h>
 
-#include "video/session_callbacks.h"
 #include "video/video_decoder.h"
 
 namespace {

@@ -176,8 +176,7 @@ TEST(ConvertFrameToBgra, EveryColumnForAnyWidthAndFormat) {
       out.resize(nSize);
       ASSERT_TRUE(ConvertFrameToBgra(decoder, pFrame, out));
       ASSERT_EQ(out.size(), nSize);
-      EXPECT_EQ(out, ExpectedBgra(pFrame))
-          << av_get_pix_fmt_name(format) << " width " << nWidth;
+      EXPECT_EQ(out, ExpectedBgra(pFrame)) << av_get_pix_fmt_name(format) << " width " << nWidth;
       const uint8_t* pAfter = out.data() + nSize;
       for (int i = 0; i < 256; ++i) {
         ASSERT_EQ(pAfter[i], 0xEE) << av_get_pix_fmt_name(format) << " width " << nWidth

@@ -42,8 +42,12 @@ void StartFeedRecord() {
   g_FeedRecord = FeedRecord{};
   g_bRecording = true;
 }
-void StopFeedRecord() { g_bRecording = false; }
-const FeedRecord& GetFeedRecord() { return g_FeedRecord; }
+void StopFeedRecord() {
+  g_bRecording = false;
+}
+const FeedRecord& GetFeedRecord() {
+  return g_FeedRecord;
+}
 
 void InstallSnapshotNotifier(Snapshots& snapshots) {
   SetFramePublishedNotifier(SnapshotNotifier, &snapshots);
@@ -118,13 +122,15 @@ void PendingPictures::FeedDirect(const Bytes& annexB) {
   Bytes padded = annexB;
   padded.resize(annexB.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
   ASSERT_NE(g_pCurrentDecoder, nullptr);
-  ASSERT_TRUE(FeedDecoder(*g_pCurrentDecoder, std::span<const uint8_t>(padded.data(), annexB.size())));
+  ASSERT_TRUE(
+      FeedDecoder(*g_pCurrentDecoder, std::span<const uint8_t>(padded.data(), annexB.size())));
 }
 
 void PendingPictures::Pend() {
   if (nNext_ == 0) {
     // Parameter sets, SEI and the first picture's slice: nothing completed yet.
-    while (nNext_ < units_.size() && NalType(std::span<const uint8_t>(units_[nNext_]).subspan(4)) != 5) {
+    while (nNext_ < units_.size() &&
+           NalType(std::span<const uint8_t>(units_[nNext_]).subspan(4)) != 5) {
       FeedDirect(units_[nNext_++]);
     }
     FeedDirect(units_[nNext_++]);
