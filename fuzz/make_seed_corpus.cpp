@@ -61,14 +61,16 @@ int main(int nArgs, char** ppArgs) {
   for (size_t i = 0; i < samples.size(); ++i) {
     const Bytes opts = captest::Opts(static_cast<int64_t>(i) * 1000, 60000);
     const Bytes sdat = Item("sdat", Concat(samples[i].units));
-    const Bytes sbuf = samples[i].record.empty()
-                           ? captest::Sbuf({opts, sdat})
-                           : captest::Sbuf({opts, captest::VideoFdsc(samples[i].record, 64, 48), sdat});
+    const Bytes sbuf =
+        samples[i].record.empty()
+            ? captest::Sbuf({opts, sdat})
+            : captest::Sbuf({opts, captest::VideoFdsc(samples[i].record, 64, 48), sdat});
     vecFeeds.push_back(captest::AsynPacket("feed", sbuf, 0x7000));
   }
   const Bytes eat = captest::AsynPacket(
-      "eat!", captest::Sbuf({captest::Opts(480, 48000), captest::AudioFdsc(16, 2, 48000.0),
-                             Item("sdat", Bytes(64, 0))}),
+      "eat!",
+      captest::Sbuf({captest::Opts(480, 48000), captest::AudioFdsc(16, 2, 48000.0),
+                     Item("sdat", Bytes(64, 0))}),
       0x6000);
   const Bytes ping = captest::Hex("10 00 00 00 67 6e 69 70 00 00 00 00 01 00 00 00");
   const std::vector<Bytes> vecRequests = {

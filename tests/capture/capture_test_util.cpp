@@ -4,12 +4,6 @@
 
 namespace captest {
 
-uint32_t Code(const char (&szCode)[5]) {
-  uint32_t nValue = 0;
-  for (int i = 0; i < 4; ++i) nValue = (nValue << 8) | static_cast<uint8_t>(szCode[i]);
-  return nValue;
-}
-
 void PutLe32(Bytes& bytes, uint32_t nValue) {
   for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(nValue >> (8 * i)));
 }

@@ -15,7 +15,11 @@ using Bytes = std::vector<uint8_t>;
 
 // Four-character code as the protocol stores it: first character in the
 // most significant byte, little-endian on the wire.
-uint32_t Code(const char (&szCode)[5]);
+constexpr uint32_t Code(const char (&szCode)[5]) {
+  uint32_t nValue = 0;
+  for (int i = 0; i < 4; ++i) nValue = (nValue << 8) | static_cast<uint8_t>(szCode[i]);
+  return nValue;
+}
 
 void PutLe32(Bytes& bytes, uint32_t nValue);
 void PutLe64(Bytes& bytes, uint64_t qwValue);
