@@ -1,5 +1,6 @@
 // The libusb 0.1 calls that find, open and describe devices.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "bus.h"

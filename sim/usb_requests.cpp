@@ -173,6 +173,7 @@ int usb_reset(usb_dev_handle* dev) {
   return 0;
 }
 
+#ifndef _WIN32
 int usb_get_driver_np(usb_dev_handle* dev, int /*interface*/, char* /*name*/,
                       unsigned int /*namelen*/) {
   SimState& state = State();
@@ -184,5 +185,6 @@ int usb_get_driver_np(usb_dev_handle* dev, int /*interface*/, char* /*name*/,
 int usb_detach_kernel_driver_np(usb_dev_handle* dev, int interface) {
   return usb_get_driver_np(dev, interface, nullptr, 0);
 }
+#endif
 
 }  // extern "C"
