@@ -243,8 +243,8 @@ double Median(std::vector<double> values) {
 
 }  // namespace
 
-BENCHMARK(BM_VeltronaSlots)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(5);
-BENCHMARK(BM_FfmpegLoop)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(5);
+BENCHMARK(BM_VeltronaSlots)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(9);
+BENCHMARK(BM_FfmpegLoop)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(9);
 BENCHMARK(BM_ConvertFrameToBgra)->Unit(benchmark::kMillisecond)->MinTime(0.5)->Repetitions(5);
 BENCHMARK(BM_SwsScaleWhole)->Unit(benchmark::kMillisecond)->MinTime(0.5)->Repetitions(5);
 

@@ -29,7 +29,8 @@ struct VideoDecoder {
   // past the end). So the picture is converted in two column bands: the
   // columns up to a multiple of 64 straight into the output (scaler), the rest
   // into a padded scratch area copied into place (scalerTail, or scaler alone
-  // when there is no first band).
+  // when there is no first band), in stripes of 64 rows so the copy finds its
+  // rows in the cache.
   SwsContext* scalerTail = nullptr;
   std::vector<uint8_t> vecScratch;
   // What the scaler was made for, so a change of size or format remakes it.

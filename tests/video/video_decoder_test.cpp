@@ -155,19 +155,24 @@ TEST(ConvertFrameToBgra, EveryColumnForAnyWidthAndFormat) {
   for (int nWidth = 2; nWidth <= 160; nWidth += 2) {
     widths.push_back(nWidth);
   }
-  for (int nWidth : {202, 750, 828, 1080, 1125, 1170, 1179, 1242, 1284, 2532, 2556}) {
+  for (int nWidth : {201, 202, 750, 828, 1080, 1125, 1170, 1179, 1242, 1284, 2532, 2556}) {
     widths.push_back(nWidth);
   }
-  const AVPixelFormat aFormats[] = {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_NV12,
-                                    AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P};
+  // Planar, semi-planar, 10-bit, packed RGB (cut by bands) and packed YUV
+  // (not cut: one band through the scratch area).
+  const AVPixelFormat aFormats[] = {AV_PIX_FMT_YUV420P,     AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_NV12,
+                                    AV_PIX_FMT_YUV422P,     AV_PIX_FMT_YUV444P,  AV_PIX_FMT_RGB24,
+                                    AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUYV422};
   for (AVPixelFormat format : aFormats) {
     VideoDecoder decoder;
     for (int nWidth : widths) {
-      if (nWidth % 2 != 0 && format != AV_PIX_FMT_YUV444P) {
+      // Taller pictures (several row stripes, an odd last one) for some widths.
+      const int nHeight = nWidth % 10 == 0 || nWidth > 160 ? 131 : 6;
+      if (nWidth % 2 != 0 && format != AV_PIX_FMT_YUV444P && format != AV_PIX_FMT_RGB24) {
         continue;
       }
-      AVFrame* pFrame = MakePicture(nWidth, 6, format, nWidth);
-      const size_t nSize = static_cast<size_t>(4) * nWidth * 6;
+      AVFrame* pFrame = MakePicture(nWidth, nHeight, format, nWidth);
+      const size_t nSize = static_cast<size_t>(4) * nWidth * nHeight;
       // Canary bytes: 0xEE in the picture (alpha is always 255 once written)
       // and in 256 bytes of spare capacity after it.
       std::vector<uint8_t> out;
