@@ -115,7 +115,8 @@ Walk ReadPresentationTime(std::span<const uint8_t> payload, CMTime& time) {
 void ReadSampleSizes(std::span<const uint8_t> payload, std::vector<uint32_t>& vecSizes) {
   if (payload.size() % sizeof(uint32_t) != 0) return;
   vecSizes.resize(payload.size() / sizeof(uint32_t));
-  std::memcpy(vecSizes.data(), payload.data(), payload.size());
+  // An empty list has no storage to copy into, not even zero bytes.
+  if (!vecSizes.empty()) std::memcpy(vecSizes.data(), payload.data(), payload.size());
 }
 
 // One child of the sample buffer; item holds exactly its declared bytes.

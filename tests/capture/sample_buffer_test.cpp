@@ -115,6 +115,11 @@ TEST(ParseSampleBuffer, WalkStopsOrSkipsAsEachChildSays) {
   EXPECT_TRUE(parsed.sampleBuf.SampleTimingInfo.empty());
   EXPECT_EQ(parsed.sampleBuf.SampleData.size(), 1u);
 
+  // An empty ssiz is an empty list (found by fuzzing: no copy into nothing).
+  parsed = Parse(Sbuf({Item("ssiz", {}), Item("sdat", Hex("01"))}));
+  EXPECT_FALSE(parsed.bError);
+  EXPECT_TRUE(parsed.sampleBuf.SampleSizes.empty());
+
   // A child starting in the last 8 bytes is not visited, even an unknown one.
   parsed = Parse(Sbuf({Item("sdat", Hex("01")), Item("zzzz", Hex(""))}));
   EXPECT_FALSE(parsed.bError);
