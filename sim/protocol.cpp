@@ -148,7 +148,7 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, uint64_
 
 }  // namespace
 
-ProtocolSession StartSession(uint64_t /*qwNow*/) {
+ProtocolSession StartSession() {
   ProtocolSession session;
   session.qwNextCorrelation = kFirstCorrelation;
   session.qwAudioClockRef = kAudioClockRef;

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -51,7 +50,7 @@ struct ProtocolSession {
 };
 
 // Fresh session, at the claim of the capture interface.
-ProtocolSession StartSession(uint64_t qwNow);
+ProtocolSession StartSession();
 
 // One bulk write of the host. Failures go to errors.
 void OnHostWrite(ProtocolSession& session, std::span<const uint8_t> bytes, uint64_t qwNow,

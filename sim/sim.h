@@ -1,6 +1,7 @@
 // The simulated device's C++ face, for tests that link it in place of libusb.
 // (Preloaded into the real program, it reads the VELTRONA_SIM_* environment
-// variables instead.) It includes nothing of the host's code but the USB API.
+// variables instead; see sim/README.md.) It includes nothing of the host's
+// code but the USB API.
 #pragma once
 
 #include <cstdint>

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "bus.h"
-#include "platform/clock.h"
 
 using vsim::Event;
 using vsim::SimDevice;
@@ -122,7 +121,7 @@ int usb_claim_interface(usb_dev_handle* dev, int interface) {
                   [](const vsim::AltSetting* p) { return vsim::IsCaptureSetting(*p); });
   if (bCapture && pDevice->config.behaviour == vsim::Behaviour::Protocol) {
     pDevice->bSessionActive = true;
-    pDevice->session = vsim::StartSession(ClockTicks());
+    pDevice->session = vsim::StartSession();
   }
   return 0;
 }
