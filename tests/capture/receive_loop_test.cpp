@@ -109,24 +109,6 @@ TEST_F(Receive, LyingLengthsDropTheWholeTransfer) {
   EXPECT_EQ(vecPacket, good);
 }
 
-TEST_F(Receive, LengthAboveFiveMebibytesIsRefused) {
-  Bytes huge = captest::PacketOfKind(Code("asyn"), 16);
-  captest::Bytes length;
-  captest::PutLe32(length, kReceiveBufferSize + 1);
-  std::copy(length.begin(), length.end(), huge.begin());
-  Queue(huge);
-  EXPECT_EQ(ReceivePacket(session, vecPacket), 0);
-  EXPECT_TRUE(vecPacket.empty());
-}
-
-TEST_F(Receive, SendReleasesThePacket) {
-  Bytes packet = kPing;
-  EXPECT_EQ(SendPacket(session, packet, kUsbNoTimeLimit), 16);
-  EXPECT_TRUE(packet.empty());
-  EXPECT_EQ(packet.capacity(), 0u);
-  EXPECT_EQ(connection.Writes(), std::vector<Bytes>{kPing});
-}
-
 TEST_F(Receive, LoopLogsTheNameFirstAndEndsOnUnplugWithOneLoss) {
   RunLoopToUnplug();
   ASSERT_GE(record.vecLines.size(), 2u);
