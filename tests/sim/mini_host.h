@@ -99,6 +99,7 @@ struct MiniHost {
   // Breaks for the tests that check the device's checks.
   bool bOneDisplayAnnouncement = false;
   bool bWrongAudioClock = false;
+  uint64_t qwTimeExtra = 0;  // added to the elapsed time of the time reply
   Bytes need;
   uint64_t qwClokStart = 0;
   std::vector<Bytes> packets;  // everything received, in order
@@ -139,7 +140,7 @@ inline void AnswerSync(MiniHost& host, std::span<const uint8_t> p) {
       break;
     case Code("time"): {
       Bytes time;
-      Put64(time, ClockTicks() - host.qwClokStart);
+      Put64(time, ClockTicks() - host.qwClokStart + host.qwTimeExtra);
       Put32(time, 1000);
       Put32(time, 1);
       Put64(time, 0);

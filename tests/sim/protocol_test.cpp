@@ -103,7 +103,7 @@ TEST_F(SimProtocol, FastSendsAtEachNeedAndNothingWithoutOne) {
   EXPECT_EQ(simtest::Step(host), kUsbTimeoutResult);
 }
 
-TEST_F(SimProtocol, WrongAnnouncementsAreReportedByteForByte) {
+TEST_F(SimProtocol, HostMistakesAreReported) {
   Connect({}, simtest::SmallStream(3));
   host.bOneDisplayAnnouncement = true;
   for (int i = 0; i < 4; ++i) simtest::Step(host);
@@ -114,6 +114,18 @@ TEST_F(SimProtocol, WrongAnnouncementsAreReportedByteForByte) {
   host.bWrongAudioClock = true;
   for (int i = 0; i < 4; ++i) simtest::Step(host);
   EXPECT_TRUE(AnyErrorMentions("audio announcement: differs at byte 8"));
+
+  vsim::Reset();
+  Connect({}, simtest::SmallStream(3));
+  host.qwTimeExtra = 5000;
+  RunUntilPictures(1);
+  EXPECT_TRUE(AnyErrorMentions("time reply: elapsed time"));
+  Bytes need = host.need;
+  need[8] ^= 1;
+  simtest::Write(host, need);
+  simtest::Write(host, Bytes(need.begin(), need.begin() + 12));
+  EXPECT_TRUE(AnyErrorMentions("NEED: differs at byte 8"));
+  EXPECT_TRUE(AnyErrorMentions("not whole packets"));
 }
 
 TEST_F(SimProtocol, KeepAlivePingIsAnsweredOnceAndTheStreamGoesOn) {
