@@ -33,4 +33,5 @@ for target in "${targets[@]}"; do
   fi
   grep -E "^stat::number_of_executed_units|^stat::peak_rss_mb" "$work/$target.log" || true
 done
+if [[ "$status" -eq 0 ]]; then rm -rf "$work"; fi
 exit "$status"
