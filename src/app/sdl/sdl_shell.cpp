@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "app/app_texts.h"
@@ -68,6 +70,13 @@ void DestroyMirrorWindow() {
   OnMirrorWindowDestroyed();
 }
 
+// Without a display SDL falls back to a driver that draws nowhere; a window
+// nobody can see counts as no window, unless the user chose that driver.
+bool IsInvisibleDriver(const char* szDriver) {
+  if (szDriver == nullptr || std::getenv("SDL_VIDEODRIVER") != nullptr) return false;
+  return std::strcmp(szDriver, "offscreen") == 0 || std::strcmp(szDriver, "dummy") == 0;
+}
+
 }  // namespace
 
 bool ShellCreateMirrorWindow() {
@@ -75,6 +84,11 @@ bool ShellCreateMirrorWindow() {
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     std::fprintf(stderr, "Veltrona: the window cannot be opened: %s\n", SDL_GetError());
+    return false;
+  }
+  if (IsInvisibleDriver(SDL_GetCurrentVideoDriver())) {
+    std::fprintf(stderr, "Veltrona: the window cannot be opened: no display\n");
+    SDL_Quit();
     return false;
   }
   g_pWindow = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
