@@ -109,12 +109,13 @@ void DeliverNalUnits(const CaptureSession& session, std::span<const uint8_t> sam
 }
 
 void HandleVideoSample(CaptureSession& session, const CMSampleBuf& sampleBuf,
-                       std::span<const uint8_t> sampleBuffer, bool& bError) {
+                       std::span<const uint8_t> vecCMSampleBuffer, bool& bError) {
   if (sampleBuf.HasFormatDescription) {
     DeliverParameterSets(session, sampleBuf.FormatDescription.SPS_and_PPS);
   }
   if (sampleBuf.SampleData.empty()) {
-    LogMessage(&session, kLogEmptySampleData, FittedHex(kLogEmptySampleData, sampleBuffer).c_str());
+    LogMessage(&session, kLogEmptySampleData,
+               FittedHex(kLogEmptySampleData, vecCMSampleBuffer).c_str());
     return;
   }
   if (session.nVideoHeadSet == 0) {
@@ -135,13 +136,14 @@ void ReceiveAsynPacket(CaptureSession& session, std::span<const uint8_t> packet,
     session.bFirstAsynNotified = true;
     if (g_Callbacks.onStreamStart) g_Callbacks.onStreamStart(session.pCallbackContext);
   }
-  // The sample buffer is read where it lies in the packet.
-  const std::span<const uint8_t> sampleBuffer = packet.size() > kAsynHeaderSize
-                                                    ? packet.subspan(kAsynHeaderSize)
-                                                    : std::span<const uint8_t>{};
+  // The sample buffer is read where it lies in the packet, not copied out:
+  // the record's views and the NAL units handed on point into the packet.
+  const std::span<const uint8_t> vecCMSampleBuffer = packet.size() > kAsynHeaderSize
+                                                         ? packet.subspan(kAsynHeaderSize)
+                                                         : std::span<const uint8_t>{};
   CMSampleBuf sampleBuf;
   bool bParseError = false;
-  ParseSampleBuffer(sampleBuffer, sampleBuf, bParseError);
+  ParseSampleBuffer(vecCMSampleBuffer, sampleBuf, bParseError);
   if (bParseError) {
     bError = true;
     return;
@@ -149,6 +151,6 @@ void ReceiveAsynPacket(CaptureSession& session, std::span<const uint8_t> packet,
   if (nMediaKind == kMediaSoun) {
     HandleAudioSample(session, sampleBuf, bError);
   } else if (nMediaKind == kMediaVide) {
-    HandleVideoSample(session, sampleBuf, sampleBuffer, bError);
+    HandleVideoSample(session, sampleBuf, vecCMSampleBuffer, bError);
   }
 }
