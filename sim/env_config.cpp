@@ -150,7 +150,12 @@ bool ConfigureFromEnvironment() {
 void ConfigureOnFirstUse() {
 #ifdef VSIM_PRELOAD
   static std::once_flag once;
-  std::call_once(once, [] { ConfigureFromEnvironment(); });
+  std::call_once(once, [] {
+    ConfigureFromEnvironment();
+    SimState& state = State();
+    std::lock_guard lock(state.mutex);
+    state.transcript.bKeepEvents = false;
+  });
 #endif
 }
 

@@ -61,7 +61,7 @@ Event MakeEvent(Event::Kind kind, int nDevice) {
 
 void RecordEvent(TranscriptLog& log, Event event) {
   WriteLine(log.pFile, EventLine(event));
-  log.events.push_back(std::move(event));
+  if (log.bKeepEvents) log.events.push_back(std::move(event));
 }
 
 void RecordErrorLine(TranscriptLog& log, const std::string& szText) {

@@ -14,6 +14,9 @@ namespace vsim {
 struct TranscriptLog {
   std::vector<Event> events;
   std::FILE* pFile = nullptr;
+  // Off in the preloaded library: a program that runs for hours would
+  // otherwise keep every packet it ever wrote.
+  bool bKeepEvents = true;
 };
 
 // One line of the file format, without its newline; empty for events the
