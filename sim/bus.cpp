@@ -54,6 +54,7 @@ void UnplugDevice(SimDevice& device, uint64_t qwNow) {
 void ReplugDevice(SimDevice& device) {
   DropConnection(device);
   device.bPlugged = true;
+  device.nFramesSincePlug = 0;
   device.qwReplugAt = kNever;
   device.bCaptureMode = device.config.bCaptureModeOn;
   device.bNeedsEnumeration = true;

@@ -58,6 +58,7 @@ struct SimDevice {
   bool bSessionActive = false;
   ProtocolSession session;
   int nFramesSent = 0;
+  int nFramesSincePlug = 0;
   bool bScenarioUnplugDone = false;
 };
 

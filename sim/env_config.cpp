@@ -47,6 +47,8 @@ bool ParseUnplug(std::string_view szParams, DeviceConfig& config, std::string& s
     const std::string_view szKey = szPair.substr(0, nEquals);
     if (szKey == "frames" && qwValue <= 1000000000) {
       config.nUnplugAfterFrames = static_cast<int>(qwValue);
+    } else if (szKey == "repeat") {
+      config.bUnplugRepeats = qwValue != 0;
     } else if (szKey == "replug_ms") {
       config.qwReplugAfterMs = qwValue;
     } else {

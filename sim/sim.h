@@ -61,6 +61,7 @@ struct DeviceConfig {
   bool bFast = false;            // next picture as soon as its NEED arrives
   bool bSilent = false;          // never sends anything: every read times out
   int nUnplugAfterFrames = -1;   // unplug after this many pictures (-1: never)
+  bool bUnplugRepeats = false;   // ... after every N pictures of each connection
   uint64_t qwReplugAfterMs = 0;  // ... and come back this much later (0: never);
                                  // applies to every unplug of the device
 };

@@ -69,8 +69,12 @@ Delivery NextDelivery(SimState& state, SimDevice& device, int nDevice, bool bCap
   delivery.vecBytes = std::move(next.vecBytes);
   if (next.bPicture) {
     ++device.nFramesSent;
-    if (!device.bScenarioUnplugDone && device.config.nUnplugAfterFrames >= 0 &&
-        device.nFramesSent >= device.config.nUnplugAfterFrames) {
+    ++device.nFramesSincePlug;
+    const bool bUnplugDue = device.config.bUnplugRepeats
+                                ? device.nFramesSincePlug >= device.config.nUnplugAfterFrames
+                                : device.nFramesSent >= device.config.nUnplugAfterFrames;
+    if ((device.config.bUnplugRepeats || !device.bScenarioUnplugDone) &&
+        device.config.nUnplugAfterFrames >= 0 && bUnplugDue) {
       device.bScenarioUnplugDone = true;
       device.queue.push_back({{}, true});
     }

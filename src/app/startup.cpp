@@ -1,8 +1,10 @@
 #include "app/startup.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "app/app_texts.h"
@@ -38,6 +40,15 @@ void StopCaptureAndRelease() {
   g_pSession.reset();
 }
 
+// The display can go away under the program, and the windowing library then
+// ends the process with exit(): the capture thread still gets its stop
+// sequence (the device is switched back) and is joined before the objects it
+// uses are destroyed.
+void StopCaptureAtExit() {
+  RequestCaptureStop();
+  if (g_CaptureThread.joinable()) g_CaptureThread.join();
+}
+
 }  // namespace
 
 void OnMirrorWindowDestroyed() { RequestCaptureStop(); }
@@ -53,6 +64,8 @@ int StartUsbVideo(const std::string& szUtf8Udid) {
     g_pSession->nRunState.store(kRunStopped);
     return 4;
   }
+  static const bool bStopAtExitInstalled = std::atexit(StopCaptureAtExit) == 0;
+  (void)bStopAtExitInstalled;
   return 0;
 }
 

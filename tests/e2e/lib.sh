@@ -174,3 +174,52 @@ expect_no_protocol_errors() {
     fail "the device found faults in the host's packets"
   fi
 }
+
+# The transcript as one word per event, for matching its order:
+# ping hpd1 hpa1 need rply:<length> mode-on mode-off keep-alive close
+# set-config claim reset other.
+transcript_words() {
+  awk '
+    function hex2dec(h,   i, n) {
+      n = 0
+      for (i = 1; i <= length(h); i++) n = n * 16 + index("0123456789abcdef", substr(h, i, 1)) - 1
+      return n
+    }
+    $1 == "bulk_write" {
+      p = $3
+      kind = substr(p, 9, 8); sub4 = substr(p, 33, 8); len = substr(p, 1, 2)
+      if (kind == "676e6970") print "ping"
+      else if (kind == "6e797361" && sub4 == "31647068") print "hpd1"
+      else if (kind == "6e797361" && sub4 == "31617068") print "hpa1"
+      else if (kind == "6e797361" && sub4 == "6465656e") print "need"
+      else if (kind == "796c7072") printf "rply:%d\n", hex2dec(len)
+      else print "other"
+      next
+    }
+    $1 == "control" && $3 == "0x52" && $5 == "0x0002" { print "mode-on"; next }
+    $1 == "control" && $3 == "0x52" && $5 == "0x0000" { print "mode-off"; next }
+    $1 == "control" && $3 == "0x40" && $4 == "0x6400" { print "keep-alive"; next }
+    $1 == "set_configuration" { print "set-config"; next }
+    $1 == "claim_interface" { print "claim"; next }
+    $1 == "close" || $1 == "reset" { print $1; next }
+    $1 == "error" { print "error"; next }
+    { print "other" }
+  ' "$WORK/transcript.txt" | tr '\n' ' '
+}
+
+# claims_made: how many times the host claimed the capture interface.
+claims_made() {
+  grep -c '^claim_interface' "$WORK/transcript.txt" 2>/dev/null || true
+}
+
+wait_for_claims() {
+  local deadline=$((SECONDS + $2))
+  until [[ $(claims_made) -ge $1 ]]; do
+    [[ $SECONDS -lt $deadline ]] || fail "only $(claims_made) connections made within $2 s"
+    sleep 0.2
+  done
+}
+
+resident_kib() {
+  awk '/^VmRSS:/ { print $2 }' "/proc/$PROGRAM_PID/status"
+}
