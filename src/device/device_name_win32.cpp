@@ -16,6 +16,9 @@ namespace {
 constexpr char kToolBesideProgram[] = "\\Frameworks\\ideviceinfo.exe";
 // How long to wait on the tool between looks at the pipe.
 constexpr DWORD kPollMs = 10;
+// Ending a process completes after TerminateProcess returns; the lookup waits
+// this long for it, so that no tool outlives it.
+constexpr DWORD kTerminateWaitMs = 1000;
 
 struct HiddenTool {
   HANDLE hProcess = nullptr;
@@ -79,6 +82,7 @@ void ReadToolOutput(const HiddenTool& tool, ULONGLONG qwDeadline, std::string& s
     }
     if (GetTickCount64() >= qwDeadline) {
       TerminateProcess(tool.hProcess, 1);
+      WaitForSingleObject(tool.hProcess, kTerminateWaitMs);
       return;
     }
     // Wakes at once when the tool ends. A tool that has ended while something
