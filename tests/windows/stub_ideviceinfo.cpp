@@ -31,6 +31,14 @@ int main(int nArgs, char** pArgv) {
     // Far more than a pipe holds: a reader that waits for the end first never gets it.
     const std::string szBlock(4096, 'x');
     for (int i = 0; i < 256; ++i) Write(hOut, szBlock);
+    // Reached only when the reader kept reading: a tool that blocked on the
+    // full pipe and was ended leaves no mark.
+    char szPath[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+    std::string szMark = szPath;
+    szMark = szMark.substr(0, szMark.rfind('\\') + 1) + "flood.done";
+    CloseHandle(CreateFileA(szMark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
   } else if (szUdid == "zero") {
     Write(hOut, std::string("abc\0def\n", 8));
   } else if (szUdid == "hang") {
