@@ -71,6 +71,7 @@ struct SimState {
   TranscriptLog transcript;
   std::vector<std::string> errors;
   std::function<void()> readHook;
+  TransferHook transferHook;
   std::string szLastError;
 };
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -118,6 +119,15 @@ int FramesSent(int nDevice);
 // Called (on the host's thread) before each bulk read; tests use it to stop
 // the host at a chosen point.
 void SetReadHook(std::function<void()> hook);
+
+// Where a bulk transfer of the host stands when the transfer hook is called:
+// a read about to return bytes (the bytes it returns), a write on entry and a
+// write about to return (the bytes written). Benchmarks time the device's own
+// share of a run, and the host's work between a packet and its answer, by it.
+enum class TransferPoint { ReadReturning, WriteEntered, WriteReturning };
+using TransferHook = std::function<void(TransferPoint point, std::span<const uint8_t> bytes)>;
+// Called on the host's thread, outside the device's lock; null: none.
+void SetTransferHook(TransferHook hook);
 
 // Parses a scenario as VELTRONA_SIM_SCENARIO gives it (see sim/README.md)
 // into the config; false, with the reason, when it is not understood.

@@ -27,6 +27,7 @@ void Reset() {
   ClearTranscript(state.transcript);
   state.errors.clear();
   state.readHook = nullptr;
+  state.transferHook = nullptr;
   state.szLastError.clear();
 }
 
@@ -46,7 +47,8 @@ int AddDevice(const DeviceConfig& config) {
     auto pVideo = std::make_shared<VideoSource>();
     if (MakeVideoSource(config.vecH264, *pVideo, szError)) pDevice->pVideo = std::move(pVideo);
   }
-  pDevice->config.vecH264.clear();
+  // Released, not only emptied: the split source holds all the device sends.
+  std::vector<uint8_t>().swap(pDevice->config.vecH264);
 
   SimState& state = State();
   std::lock_guard lock(state.mutex);
@@ -128,6 +130,12 @@ void SetReadHook(std::function<void()> hook) {
   SimState& state = State();
   std::lock_guard lock(state.mutex);
   state.readHook = std::move(hook);
+}
+
+void SetTransferHook(TransferHook hook) {
+  SimState& state = State();
+  std::lock_guard lock(state.mutex);
+  state.transferHook = std::move(hook);
 }
 
 }  // namespace vsim

@@ -82,6 +82,61 @@ Delivery NextDelivery(SimState& state, SimDevice& device, int nDevice, bool bCap
   return delivery;
 }
 
+// The read itself, the lock taken here; the hooks run outside it.
+int BulkRead(SimState& state, usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) {
+  std::unique_lock lock(state.mutex);
+  const uint64_t qwDeadline = DeadlineOf(timeout, ClockTicks());
+  for (;;) {
+    const uint64_t qwNow = ClockTicks();
+    ApplyTime(state, qwNow);
+    SimDevice* pDevice = LiveDevice(state, dev);
+    if (pDevice == nullptr) return HandleError(state, dev);
+    bool bCapture = false;
+    if (!EndpointUsable(*pDevice, ep, true, bCapture)) return kNoEntry;
+    Delivery delivery = NextDelivery(state, *pDevice, dev->nDevice, bCapture, qwNow);
+    if (delivery.kind == Delivery::Unplug) {
+      UnplugDevice(*pDevice, qwNow);
+      return kNoDevice;
+    }
+    if (delivery.kind == Delivery::Bytes) {
+      if (bytes == nullptr || size < 0 || delivery.vecBytes.size() > static_cast<size_t>(size)) {
+        return kOverflow;
+      }
+      std::copy(delivery.vecBytes.begin(), delivery.vecBytes.end(), bytes);
+      return static_cast<int>(delivery.vecBytes.size());
+    }
+    if (qwNow >= qwDeadline) return kUsbTimeoutResult;
+    uint64_t qwWait = std::min(delivery.qwDueAt, qwDeadline) - qwNow;
+    qwWait = std::min(qwWait, IsVirtualClock() ? kLongestStepMs : kRealClockStepMs);
+    lock.unlock();
+    ClockSleep(static_cast<uint32_t>(std::max<uint64_t>(qwWait, 1)));
+    lock.lock();
+  }
+}
+
+int BulkWrite(SimState& state, usb_dev_handle* dev, int ep, std::span<const uint8_t> data) {
+  std::lock_guard lock(state.mutex);
+  Event event = MakeEvent(Event::BulkWrite, dev != nullptr ? dev->nDevice : -1);
+  event.nEndpoint = ep;
+  event.vecBytes.assign(data.begin(), data.end());
+  RecordEvent(state.transcript, std::move(event));
+  SimDevice* pDevice = LiveDevice(state, dev);
+  if (pDevice == nullptr) return HandleError(state, dev);
+  bool bCapture = false;
+  if (!EndpointUsable(*pDevice, ep, false, bCapture)) return kNoEntry;
+  if (bCapture && pDevice->bSessionActive && !pDevice->config.bSilent) {
+    std::vector<std::string> errors;
+    OnHostWrite(pDevice->session, data, ClockTicks(), errors);
+    for (const std::string& szError : errors) AddError(state, dev->nDevice, szError);
+  }
+  return static_cast<int>(data.size());
+}
+
+TransferHook CurrentTransferHook(SimState& state) {
+  std::lock_guard lock(state.mutex);
+  return state.transferHook;
+}
+
 }  // namespace
 
 }  // namespace vsim
@@ -96,56 +151,26 @@ int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeou
     hook = state.readHook;
   }
   if (hook) hook();
-
-  std::unique_lock lock(state.mutex);
-  const uint64_t qwDeadline = vsim::DeadlineOf(timeout, ClockTicks());
-  for (;;) {
-    const uint64_t qwNow = ClockTicks();
-    vsim::ApplyTime(state, qwNow);
-    SimDevice* pDevice = vsim::LiveDevice(state, dev);
-    if (pDevice == nullptr) return vsim::HandleError(state, dev);
-    bool bCapture = false;
-    if (!vsim::EndpointUsable(*pDevice, ep, true, bCapture)) return vsim::kNoEntry;
-    vsim::Delivery delivery = vsim::NextDelivery(state, *pDevice, dev->nDevice, bCapture, qwNow);
-    if (delivery.kind == vsim::Delivery::Unplug) {
-      vsim::UnplugDevice(*pDevice, qwNow);
-      return vsim::kNoDevice;
+  const int nResult = vsim::BulkRead(state, dev, ep, bytes, size, timeout);
+  if (nResult > 0) {
+    if (const vsim::TransferHook transferHook = vsim::CurrentTransferHook(state)) {
+      const auto* pBytes = reinterpret_cast<const uint8_t*>(bytes);
+      transferHook(vsim::TransferPoint::ReadReturning,
+                   std::span<const uint8_t>(pBytes, static_cast<size_t>(nResult)));
     }
-    if (delivery.kind == vsim::Delivery::Bytes) {
-      if (bytes == nullptr || size < 0 || delivery.vecBytes.size() > static_cast<size_t>(size)) {
-        return vsim::kOverflow;
-      }
-      std::copy(delivery.vecBytes.begin(), delivery.vecBytes.end(), bytes);
-      return static_cast<int>(delivery.vecBytes.size());
-    }
-    if (qwNow >= qwDeadline) return kUsbTimeoutResult;
-    uint64_t qwWait = std::min(delivery.qwDueAt, qwDeadline) - qwNow;
-    qwWait = std::min(qwWait, IsVirtualClock() ? vsim::kLongestStepMs : vsim::kRealClockStepMs);
-    lock.unlock();
-    ClockSleep(static_cast<uint32_t>(std::max<uint64_t>(qwWait, 1)));
-    lock.lock();
   }
+  return nResult;
 }
 
 int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int /*timeout*/) {
   SimState& state = State();
-  std::lock_guard lock(state.mutex);
   const auto* pBytes = reinterpret_cast<const uint8_t*>(bytes);
   const std::span<const uint8_t> data(pBytes, pBytes != nullptr && size > 0 ? size : 0);
-  vsim::Event event = vsim::MakeEvent(vsim::Event::BulkWrite, dev != nullptr ? dev->nDevice : -1);
-  event.nEndpoint = ep;
-  event.vecBytes.assign(data.begin(), data.end());
-  vsim::RecordEvent(state.transcript, std::move(event));
-  SimDevice* pDevice = vsim::LiveDevice(state, dev);
-  if (pDevice == nullptr) return vsim::HandleError(state, dev);
-  bool bCapture = false;
-  if (!vsim::EndpointUsable(*pDevice, ep, false, bCapture)) return vsim::kNoEntry;
-  if (bCapture && pDevice->bSessionActive && !pDevice->config.bSilent) {
-    std::vector<std::string> errors;
-    vsim::OnHostWrite(pDevice->session, data, ClockTicks(), errors);
-    for (const std::string& szError : errors) vsim::AddError(state, dev->nDevice, szError);
-  }
-  return static_cast<int>(data.size());
+  const vsim::TransferHook transferHook = vsim::CurrentTransferHook(state);
+  if (transferHook) transferHook(vsim::TransferPoint::WriteEntered, data);
+  const int nResult = vsim::BulkWrite(state, dev, ep, data);
+  if (transferHook) transferHook(vsim::TransferPoint::WriteReturning, data);
+  return nResult;
 }
 
 int usb_interrupt_read(usb_dev_handle* dev, int /*ep*/, char* /*bytes*/, int /*size*/,

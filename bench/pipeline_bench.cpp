@@ -1,0 +1,347 @@
+// The whole host pipeline against FFmpeg's own loop, in one process:
+//
+// 1. Throughput. The capture thread (CaptureThreadProc on a session from
+//    CreateCaptureSession) runs against the simulated device in its fast mode
+//    (the next picture goes as soon as its NEED arrives), on the real clock,
+//    over a 1170x2532 60 fps High-profile x264 stream made at start. Pictures
+//    per second published into the frame store, from the first media packet
+//    to the last picture of the last lap, against FFmpeg's single-threaded
+//    parser -> decoder -> sws_scale (SWS_POINT, BGRA) over the same laps of
+//    the same stream. Budget: a ratio of at least 0.95. The device's own
+//    packet building runs on the same thread; its time (inside the usb_*
+//    calls) is measured and shown, with the ratio it leaves the host.
+// 2. Per video packet: from the bulk read that returns a feed packet to the
+//    bulk write of its NEED, against FFmpeg's time for the same step (the
+//    same access unit fed to the parser, the picture it completes decoded
+//    and converted). Budget: median difference within 0.5 ms.
+//
+// The two sides alternate, round after round; medians of the rounds.
+//
+//   cmake --build build-bench --target pipeline_bench
+//   build-bench/bench/pipeline_bench                 (120 pictures, 2 laps, 5 rounds)
+//   build-bench/bench/pipeline_bench --frames=240 --laps=1 --rounds=7
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "bench_stats.h"
+#include "device/capture_session.h"
+#include "device/capture_thread.h"
+#include "ffmpeg_loop.h"
+#include "platform/clock.h"
+#include "sim.h"
+#include "support/h264_maker.h"
+#include "video/frame_store.h"
+#include "video/session_callbacks.h"
+#include "video/video_decoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace {
+
+constexpr char kSerial[] = "00008101000A1B2C3D4E5F60";
+constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
+constexpr uint32_t kMagicAsyn = 0x6173796E;
+constexpr uint32_t kAsynFeed = 0x66656564;
+constexpr uint32_t kAsynNeed = 0x6E656564;
+
+struct Options {
+  int nFrames = 120;
+  int nLaps = 2;
+  int nRounds = 5;
+};
+
+uint32_t Le32(std::span<const uint8_t> bytes, size_t nOffset) {
+  uint32_t nValue = 0;
+  std::memcpy(&nValue, bytes.data() + nOffset, sizeof nValue);
+  return nValue;
+}
+
+bool IsAsyn(std::span<const uint8_t> packet, uint32_t nSubType) {
+  return packet.size() >= 20 && Le32(packet, 4) == kMagicAsyn && Le32(packet, 16) == nSubType;
+}
+
+// What one pipeline run saw, filled from the callbacks and the device's hooks
+// (all on the one capture thread).
+struct PipelineRun {
+  CaptureSession* pSession = nullptr;
+  int nFrames = 0;
+  int nTarget = 0;  // pictures to publish before the run stops
+  int nPictures = 0;
+  bool bStarted = false;
+  bool bEnded = false;
+  int64_t qwStartNs = 0;
+  int64_t qwEndNs = 0;
+  int64_t qwStartCpuNs = 0;
+  int64_t qwEndCpuNs = 0;
+  int64_t qwCallStartNs = 0;  // the usb_* call in progress
+  int64_t qwDeviceNs = 0;     // inside the device's usb_* calls, within the window
+  int nFeeds = 0;
+  int64_t qwFeedArrivalNs = -1;
+  int nFeedUnit = -1;
+  std::vector<int> vecUnits;  // per feed packet: its access unit, and the host's time
+  std::vector<double> vecHostMs;
+};
+
+PipelineRun* g_pRun = nullptr;
+
+bool InWindow(const PipelineRun& run) {
+  return run.bStarted && !run.bEnded;
+}
+
+void OnStreamStart(void*) {
+  g_pRun->bStarted = true;
+  g_pRun->qwStartNs = WallNs();
+  g_pRun->qwStartCpuNs = ThreadCpuNs();
+}
+
+void OnPicturePublished(void*) {
+  PipelineRun& run = *g_pRun;
+  if (!InWindow(run) || ++run.nPictures < run.nTarget) return;
+  run.bEnded = true;
+  run.qwEndNs = WallNs();
+  run.qwEndCpuNs = ThreadCpuNs();
+  run.pSession->nRunState.store(kRunStopRequested);
+}
+
+void OnReadStart() {
+  g_pRun->qwCallStartNs = WallNs();
+}
+
+void OnTransfer(vsim::TransferPoint point, std::span<const uint8_t> bytes) {
+  PipelineRun& run = *g_pRun;
+  const int64_t qwNow = WallNs();
+  if (point == vsim::TransferPoint::WriteEntered) {
+    run.qwCallStartNs = qwNow;
+    if (IsAsyn(bytes, kAsynNeed) && run.qwFeedArrivalNs >= 0) {
+      run.vecUnits.push_back(run.nFeedUnit);
+      run.vecHostMs.push_back(static_cast<double>(qwNow - run.qwFeedArrivalNs) / 1e6);
+      run.qwFeedArrivalNs = -1;
+    }
+    return;
+  }
+  if (InWindow(run)) run.qwDeviceNs += qwNow - run.qwCallStartNs;
+  if (point != vsim::TransferPoint::ReadReturning) return;
+  for (size_t nOffset = 0; bytes.size() - nOffset >= 8;) {
+    const uint32_t nLength = Le32(bytes, nOffset);
+    if (nLength < 8 || nLength > bytes.size() - nOffset) break;
+    if (IsAsyn(bytes.subspan(nOffset, nLength), kAsynFeed)) {
+      run.qwFeedArrivalNs = qwNow;
+      run.nFeedUnit = run.nFeeds++ % run.nFrames;
+    }
+    nOffset += nLength;
+  }
+}
+
+struct PipelineResult {
+  double dPicturesPerSecond = 0;
+  double dCpuPicturesPerSecond = 0;
+  double dDeviceShare = 0;  // of the window's wall time
+};
+
+PipelineResult RunPipeline(const Options& options, const std::vector<uint8_t>& annexB,
+                           PipelineRun& run) {
+  vsim::Reset();
+  vsim::DeviceConfig config;
+  config.serial = kSerial;
+  config.bCaptureModeOn = true;
+  config.behaviour = vsim::Behaviour::Protocol;
+  config.vecH264 = annexB;
+  config.bFast = true;
+  vsim::AddDevice(config);
+
+  VideoDecoder decoder;
+  if (OpenVideoDecoder(decoder) != DecoderOpenResult::Ok) {
+    std::fprintf(stderr, "decoder not opened\n");
+    std::exit(1);
+  }
+  g_pCurrentDecoder = &decoder;
+  std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
+  run.pSession = pSession.get();
+  run.nFrames = options.nFrames;
+  run.nTarget = options.nLaps * options.nFrames - 1;
+  g_pRun = &run;
+  SetFramePublishedNotifier(OnPicturePublished, nullptr);
+  vsim::SetReadHook(OnReadStart);
+  vsim::SetTransferHook(OnTransfer);
+  pSession->nRunState.store(kRunRunning);
+  CaptureThreadProc(pSession.get());
+  vsim::SetTransferHook(nullptr);
+  vsim::SetReadHook(nullptr);
+  SetFramePublishedNotifier(nullptr, nullptr);
+  g_pCurrentDecoder = nullptr;
+  CloseVideoDecoder(decoder);
+
+  PipelineResult result;
+  if (!run.bEnded) {
+    std::fprintf(stderr, "pipeline run ended after %d of %d pictures\n", run.nPictures,
+                 run.nTarget);
+    return result;
+  }
+  const double dWall = static_cast<double>(run.qwEndNs - run.qwStartNs) / 1e9;
+  const double dCpu = static_cast<double>(run.qwEndCpuNs - run.qwStartCpuNs) / 1e9;
+  result.dPicturesPerSecond = run.nPictures / dWall;
+  result.dCpuPicturesPerSecond = run.nPictures / dCpu;
+  result.dDeviceShare = static_cast<double>(run.qwDeviceNs) / 1e9 / dWall;
+  return result;
+}
+
+struct FfmpegResult {
+  double dPicturesPerSecond = 0;
+  double dCpuPicturesPerSecond = 0;
+};
+
+FfmpegResult RunFfmpegWhole(const std::vector<uint8_t>& lapsPadded, size_t nBytes) {
+  FfmpegLoop loop;
+  FfmpegResult result;
+  if (!OpenFfmpegLoop(loop)) return result;
+  const int64_t qwStart = WallNs();
+  const int64_t qwStartCpu = ThreadCpuNs();
+  const int nPictures = FeedFfmpegLoop(loop, std::span(lapsPadded.data(), nBytes));
+  const double dWall = static_cast<double>(WallNs() - qwStart) / 1e9;
+  const double dCpu = static_cast<double>(ThreadCpuNs() - qwStartCpu) / 1e9;
+  CloseFfmpegLoop(loop);
+  result.dPicturesPerSecond = nPictures / dWall;
+  result.dCpuPicturesPerSecond = nPictures / dCpu;
+  return result;
+}
+
+// Each access unit fed on its own, as the device sends them; per unit the
+// time of the step, and of its decode alone (the step less the conversion).
+void RunFfmpegSteps(const std::vector<std::vector<uint8_t>>& unitsPadded, int nLaps,
+                    std::vector<std::vector<double>>& vecStepMs,
+                    std::vector<std::vector<double>>& vecDecodeMs) {
+  FfmpegLoop loop;
+  if (!OpenFfmpegLoop(loop)) return;
+  for (int nLap = 0; nLap < nLaps; ++nLap) {
+    for (size_t k = 0; k < unitsPadded.size(); ++k) {
+      const std::vector<uint8_t>& unit = unitsPadded[k];
+      const int64_t qwConvertBefore = loop.qwConvertNs;
+      const int64_t qwStart = WallNs();
+      FeedFfmpegLoop(loop, std::span(unit.data(), unit.size() - AV_INPUT_BUFFER_PADDING_SIZE));
+      const int64_t qwStep = WallNs() - qwStart;
+      vecStepMs[k].push_back(static_cast<double>(qwStep) / 1e6);
+      vecDecodeMs[k].push_back(static_cast<double>(qwStep - (loop.qwConvertNs - qwConvertBefore)) /
+                               1e6);
+    }
+  }
+  CloseFfmpegLoop(loop);
+}
+
+Options ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string szArg = argv[i];
+    const auto Value = [&](const char* szName, int& nValue) {
+      const std::string szPrefix = std::string("--") + szName + "=";
+      if (szArg.rfind(szPrefix, 0) == 0)
+        nValue = std::max(1, std::atoi(szArg.c_str() + szPrefix.size()));
+    };
+    Value("frames", options.nFrames);
+    Value("laps", options.nLaps);
+    Value("rounds", options.nRounds);
+  }
+  options.nFrames = std::max(2, options.nFrames);
+  return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
+  vtest::QuietFfmpegLogs();
+  vtest::H264Options h264;
+  h264.nWidth = 1170;
+  h264.nHeight = 2532;
+  h264.nFrames = options.nFrames;
+  h264.nFps = 60;
+  h264.profile = vtest::H264Profile::High;
+  const vtest::H264Stream stream = vtest::MakeH264Stream(h264);
+  const std::vector<uint8_t> annexB = vtest::JoinAccessUnits(stream.accessUnits);
+  std::vector<uint8_t> lapsPadded;
+  for (int nLap = 0; nLap < options.nLaps; ++nLap) {
+    lapsPadded.insert(lapsPadded.end(), annexB.begin(), annexB.end());
+  }
+  const size_t nLapBytes = lapsPadded.size();
+  lapsPadded.resize(nLapBytes + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+  std::vector<std::vector<uint8_t>> unitsPadded;
+  for (const vtest::Bytes& unit : stream.accessUnits) {
+    unitsPadded.push_back(unit);
+    unitsPadded.back().resize(unit.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+  }
+  InstallSessionCallbacks(g_Callbacks);
+  g_Callbacks.onStreamStart = OnStreamStart;
+  std::printf(
+      "stream: 1170x2532 High, %d pictures at 60 fps, %zu bytes; %d laps a run, %d rounds\n",
+      options.nFrames, annexB.size(), options.nLaps, options.nRounds);
+
+  std::vector<double> vecOurs, vecOursCpu, vecShare, vecHostOnly, vecFfmpeg, vecFfmpegCpu;
+  std::vector<std::vector<double>> vecStepMs(stream.accessUnits.size());
+  std::vector<std::vector<double>> vecDecodeMs(stream.accessUnits.size());
+  std::vector<PipelineRun> vecRuns(static_cast<size_t>(options.nRounds));
+  for (int nRound = 0; nRound < options.nRounds; ++nRound) {
+    PipelineResult ours;
+    FfmpegResult ffmpeg;
+    for (int nSide = 0; nSide < 2; ++nSide) {
+      if ((nSide + nRound) % 2 == 0) {
+        ours = RunPipeline(options, annexB, vecRuns[static_cast<size_t>(nRound)]);
+      } else {
+        ffmpeg = RunFfmpegWhole(lapsPadded, nLapBytes);
+        RunFfmpegSteps(unitsPadded, options.nLaps, vecStepMs, vecDecodeMs);
+      }
+    }
+    std::printf(
+        "round %d: pipeline %.1f pictures/s (device's share %.1f%%), ffmpeg %.1f pictures/s\n",
+        nRound + 1, ours.dPicturesPerSecond, 100 * ours.dDeviceShare, ffmpeg.dPicturesPerSecond);
+    std::fflush(stdout);
+    vecOurs.push_back(ours.dPicturesPerSecond);
+    vecOursCpu.push_back(ours.dCpuPicturesPerSecond);
+    vecShare.push_back(ours.dDeviceShare);
+    vecHostOnly.push_back(ours.dPicturesPerSecond / (1.0 - ours.dDeviceShare));
+    vecFfmpeg.push_back(ffmpeg.dPicturesPerSecond);
+    vecFfmpegCpu.push_back(ffmpeg.dCpuPicturesPerSecond);
+  }
+
+  const double dOurs = Median(vecOurs);
+  const double dFfmpeg = Median(vecFfmpeg);
+  std::printf("\n1. throughput (medians of %d rounds, wall time)\n", options.nRounds);
+  std::printf("   pipeline:              %.1f pictures/s (thread CPU time: %.1f)\n", dOurs,
+              Median(vecOursCpu));
+  std::printf("   ffmpeg loop:           %.1f pictures/s (thread CPU time: %.1f)\n", dFfmpeg,
+              Median(vecFfmpegCpu));
+  std::printf("   ratio:                 %.3f (budget >= 0.95): %s\n", dOurs / dFfmpeg,
+              dOurs / dFfmpeg >= 0.95 ? "met" : "MISSED");
+  std::printf("   device's share:        %.1f%% of the pipeline's wall time (in its usb_* calls)\n",
+              100 * Median(vecShare));
+  std::printf("   host alone:            %.1f pictures/s, ratio %.3f\n", Median(vecHostOnly),
+              Median(vecHostOnly) / dFfmpeg);
+
+  // Per packet: each feed's host time against the median FFmpeg step of its unit.
+  std::vector<double> vecHost, vecStep, vecDiff, vecDiffDecode;
+  for (const PipelineRun& run : vecRuns) {
+    for (size_t i = 0; i < run.vecHostMs.size(); ++i) {
+      const size_t k = static_cast<size_t>(run.vecUnits[i]);
+      const double dStep = Median(vecStepMs[k]);
+      vecHost.push_back(run.vecHostMs[i]);
+      vecStep.push_back(dStep);
+      vecDiff.push_back(run.vecHostMs[i] - dStep);
+      vecDiffDecode.push_back(run.vecHostMs[i] - Median(vecDecodeMs[k]));
+    }
+  }
+  std::printf("\n2. per video packet (%zu feed packets; ms)\n", vecHost.size());
+  std::printf("   host, feed read to NEED write:  median %.3f, p90 %.3f\n", Median(vecHost),
+              Percentile(vecHost, 0.9));
+  std::printf("   ffmpeg step (decode+convert):   median %.3f, p90 %.3f\n", Median(vecStep),
+              Percentile(vecStep, 0.9));
+  std::printf(
+      "   difference:                     median %.3f, p90 %.3f (budget: median <= 0.5): %s\n",
+      Median(vecDiff), Percentile(vecDiff, 0.9), Median(vecDiff) <= 0.5 ? "met" : "MISSED");
+  std::printf("   difference to decode alone:     median %.3f, p90 %.3f\n", Median(vecDiffDecode),
+              Percentile(vecDiffDecode, 0.9));
+  return 0;
+}

@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# The whole program at 1170x2532: resident memory while it streams, and the
+# time from the window's close (SIGTERM, which the program treats exactly as
+# a close) to the end of the process. Budgets: under 64 MiB resident, ended
+# within 3.5 s.
+#
+# Runs build-bench/veltrona under a private Xvfb with the simulated device
+# preloaded, samples /proc/<pid>/status every 0.2 s while pictures flow, and
+# breaks the last sample down by mapping (/proc/<pid>/smaps): the shared
+# libraries' file-backed pages, the heap and anonymous mappings.
+#
+#   bench/whole_program.sh                      (3 runs, capture+fast)
+#   RUNS=5 SCENARIO=capture bench/whole_program.sh   (paced at the stream's rate)
+#   BUILD_DIR=build-bench SECONDS_STREAMING=6 bench/whole_program.sh
+#
+# Needs Xvfb, xdotool and the ffmpeg command (for the x264 stream).
+set -euo pipefail
+
+HERE=$(cd "$(dirname "$0")" && pwd)
+BUILD_DIR=${BUILD_DIR:-$HERE/../build-bench}
+RUNS=${RUNS:-3}
+SCENARIO=${SCENARIO:-capture+fast}
+SECONDS_STREAMING=${SECONDS_STREAMING:-5}
+WIDTH=1170
+HEIGHT=2532
+PROGRAM="$BUILD_DIR/veltrona"
+SIM_LIBRARY="$BUILD_DIR/libveltrona-sim.so"
+SERIAL=00008101000A1B2C3D4E5F60
+UDID=00008101-000A1B2C3D4E5F60
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/veltrona-bench.XXXXXX")
+XVFB_PID=
+PROGRAM_PID=
+
+cleanup() {
+  [[ -n "$PROGRAM_PID" ]] && kill -KILL "$PROGRAM_PID" 2>/dev/null || true
+  [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null || true
+  if [[ "${KEEP_WORK:-0}" == 1 ]]; then echo "work files kept in $WORK"; else rm -rf "$WORK"; fi
+}
+trap cleanup EXIT
+
+[[ -x "$PROGRAM" && -f "$SIM_LIBRARY" ]] || {
+  echo "build $PROGRAM and $SIM_LIBRARY first" >&2
+  exit 1
+}
+
+start_xvfb() {
+  mkfifo "$WORK/displayfd"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/displayfd" 2>"$WORK/xvfb.log" &
+  XVFB_PID=$!
+  local number
+  read -r number <"$WORK/displayfd"
+  export DISPLAY=":$number"
+}
+
+# Two seconds of a moving test picture at 60 fps, High profile, no B-frames:
+# what the phone sends, looped by the simulated device.
+make_stream() {
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=${WIDTH}x${HEIGHT}:rate=60:duration=2" \
+    -c:v libx264 -preset veryfast -profile:v high -pix_fmt yuv420p -bf 0 \
+    -bsf:v h264_mp4toannexb -f h264 "$WORK/stream.h264"
+}
+
+needs_sent() {
+  local n=0
+  [[ -f "$WORK/transcript.txt" ]] &&
+    n=$(grep -c '^bulk_write [0-9x]* ........6e797361................6465656e' "$WORK/transcript.txt" || true)
+  echo "${n:-0}"
+}
+
+field() { awk -v k="$1:" '$1 == k { print $2 }' "/proc/$PROGRAM_PID/status"; }
+
+# smaps of the program: resident kB by what is mapped, largest first.
+breakdown() {
+  awk '
+    /^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6) ? $6 : "[anonymous]"; sub(/.*\//, "", name) }
+    /^Rss:/ { rss[name] += $2 }
+    END { for (n in rss) if (rss[n] > 0) printf "%8d kB  %s\n", rss[n], n }
+  ' "/proc/$PROGRAM_PID/smaps" | sort -rn
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+start_xvfb
+make_stream
+STREAM_BYTES=$(stat -c %s "$WORK/stream.h264")
+echo "stream: ${WIDTH}x${HEIGHT}, 120 pictures at 60 fps, $STREAM_BYTES bytes; scenario $SCENARIO"
+
+: >"$WORK/rss.txt"
+: >"$WORK/close.txt"
+for ((run = 1; run <= RUNS; ++run)); do
+  VELTRONA_SIM_SCENARIO="$SCENARIO" VELTRONA_SIM_STREAM="$WORK/stream.h264" \
+    VELTRONA_SIM_SERIAL="$SERIAL" VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" \
+    LD_PRELOAD="$SIM_LIBRARY" "$PROGRAM" "$UDID" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+  PROGRAM_PID=$!
+  # Streaming once the host has asked for some pictures.
+  for ((i = 0; i < 200 && $(needs_sent) < 30; ++i)); do sleep 0.1; done
+  [[ $(needs_sent) -ge 30 ]] || {
+    echo "run $run: no pictures flowing" >&2
+    cat "$WORK/stderr.txt" >&2
+    exit 1
+  }
+  nFirst=$(needs_sent)
+  nPeak=0
+  end=$((SECONDS + SECONDS_STREAMING))
+  while [[ $SECONDS -lt $end ]]; do
+    nRss=$(field VmRSS)
+    if [[ $nRss -gt $nPeak ]]; then
+      nPeak=$nRss
+      grep -E '^(VmRSS|RssAnon|RssFile|RssShmem|VmHWM):' "/proc/$PROGRAM_PID/status" >"$WORK/peak_status.txt"
+    fi
+    sleep 0.2
+  done
+  nPictures=$(($(needs_sent) - nFirst))
+  cp "/proc/$PROGRAM_PID/smaps_rollup" "$WORK/rollup.txt"
+  breakdown >"$WORK/breakdown.txt"
+  nHwm=$(field VmHWM)
+  started=$EPOCHREALTIME
+  kill -TERM "$PROGRAM_PID"
+  nExit=0
+  wait "$PROGRAM_PID" || nExit=$?
+  closed=$EPOCHREALTIME
+  PROGRAM_PID=
+  dClose=$(awk -v a="$started" -v b="$closed" 'BEGIN { printf "%.3f", b - a }')
+  echo "$nPeak" >>"$WORK/rss.txt"
+  echo "$dClose" >>"$WORK/close.txt"
+  printf 'run %d: %d pictures in %d s; peak VmRSS %d kB (%.1f MiB), VmHWM %d kB; close to end %s s (exit %d)\n' \
+    "$run" "$nPictures" "$SECONDS_STREAMING" "$nPeak" "$(awk -v k="$nPeak" 'BEGIN { print k / 1024 }')" \
+    "$nHwm" "$dClose" "$nExit"
+done
+
+echo
+echo "status at the peak of the last run:"
+sed 's/^/  /' "$WORK/peak_status.txt"
+echo "smaps_rollup while streaming (last run):"
+grep -E '^(Rss|Pss|Pss_Anon|Pss_File|Shared_Clean|Private_Clean|Private_Dirty|Anonymous):' \
+  "$WORK/rollup.txt" | sed 's/^/  /'
+echo "resident by mapping (last run, kB):"
+head -n 25 "$WORK/breakdown.txt" | sed 's/^/  /'
+awk '$3 ~ /\.so/ { s += $1 } END { printf "  shared libraries together: %d kB (%.1f MiB)\n", s, s / 1024 }' \
+  "$WORK/breakdown.txt"
+echo
+printf 'median peak VmRSS: %s kB (budget < 65536 kB)\n' "$(median <"$WORK/rss.txt")"
+printf 'median close to end: %s s (budget <= 3.5 s)\n' "$(median <"$WORK/close.txt")"
