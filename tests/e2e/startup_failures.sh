@@ -11,9 +11,13 @@ expect_refusal() {
   PROGRAM_PID=$!
   # SDL's message box is found by its name with xwininfo (not xdotool search)
   # and answered with Return sent to that window.
-  local box= deadline=$((SECONDS + 20))
+  local box= deadline=$((SECONDS + 40))
   until [[ -n "$box" ]]; do
-    [[ $SECONDS -lt $deadline ]] || fail "no message box for '$text'"
+    if ! kill -0 "$PROGRAM_PID" 2>/dev/null; then
+      wait_exit 1
+      fail "the program ended ($EXIT_CODE) without a message box for '$text': $(cat "$WORK/stderr.txt")"
+    fi
+    [[ $SECONDS -lt $deadline ]] || fail "no message box for '$text': $(cat "$WORK/stderr.txt")"
     box=$(xwininfo -name "Veltrona iOS" 2>/dev/null | awk '/Window id:/ { print $4 }') || true
     sleep 0.2
   done
