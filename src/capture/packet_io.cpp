@@ -1,5 +1,4 @@
 // The only reader and writer of the capture interface's bulk endpoints.
-#include <cstring>
 
 #include "capture/byte_order.h"
 #include "capture/packet_format.h"
@@ -41,15 +40,18 @@ void EnsureReceiveBuffers(CaptureSession& session) {
   }
 }
 
-// Hands out the next packet of the pending store. The store was checked when
-// its transfer arrived; the length is checked again all the same, because
-// the offsets are plain fields of the session.
+// Hands out the next packet of the pending store: the packets after the first
+// of a transfer, left in the receive buffer where the read put them (it is
+// not read into again before they are all out), so each costs one copy, into
+// its packet, not two. The store was checked when its transfer arrived; the
+// length is checked again all the same, because the offsets are plain fields
+// of the session.
 int32_t TakePendingPacket(CaptureSession& session, std::vector<uint8_t>& vecPacket) {
   if (session.nPendingLength > kReceiveBufferSize) {
     EmptyPendingStore(session);
     return 0;
   }
-  const ByteView pending(session.pPendingBuffer.get() + session.nPendingOffset,
+  const ByteView pending(session.pRecvBuffer.get() + session.nPendingOffset,
                          session.nPendingLength - session.nPendingOffset);
   const std::optional<uint32_t> nLength = ReadLe32(pending, kPacketLengthOffset);
   if (!nLength || *nLength < kPacketHeaderSize || *nLength > pending.size()) {
@@ -81,8 +83,8 @@ int32_t ReceivePacket(CaptureSession& session, std::vector<uint8_t>& vecPacket) 
   if (!IsWellFramed(transfer)) return 0;
   const uint32_t nLength = *ReadLe32(transfer, kPacketLengthOffset);
   if (nLength < transfer.size()) {
-    std::memcpy(session.pPendingBuffer.get(), pRecv + nLength, transfer.size() - nLength);
-    session.nPendingLength = static_cast<uint32_t>(transfer.size() - nLength);
+    session.nPendingOffset = nLength;
+    session.nPendingLength = static_cast<uint32_t>(transfer.size());
   }
   vecPacket.assign(transfer.begin(), transfer.begin() + nLength);
   return nResult;
