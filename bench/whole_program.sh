@@ -88,6 +88,7 @@ echo "stream: ${WIDTH}x${HEIGHT}, 120 pictures at 60 fps, $STREAM_BYTES bytes; s
 : >"$WORK/rss.txt"
 : >"$WORK/close.txt"
 for ((run = 1; run <= RUNS; ++run)); do
+  rm -f "$WORK/transcript.txt"
   VELTRONA_SIM_SCENARIO="$SCENARIO" VELTRONA_SIM_STREAM="$WORK/stream.h264" \
     VELTRONA_SIM_SERIAL="$SERIAL" VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" \
     LD_PRELOAD="$SIM_LIBRARY" "$PROGRAM" "$UDID" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &

@@ -33,6 +33,16 @@ bool CopyLatestFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t
   return true;
 }
 
+bool UseLatestFrame(FrameStore& store,
+                    void (*pfnUse)(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
+                                   void* pContext),
+                    void* pContext) {
+  std::lock_guard<std::mutex> lock(store.mutex);
+  if (store.pixels.empty() || store.width <= 0 || store.height <= 0) return false;
+  pfnUse(store.pixels.data(), store.width, store.height, pContext);
+  return true;
+}
+
 void SetFramePublishedNotifier(void (*pfnNotify)(void*), void* pContext) {
   // The function goes away first and comes back last, so a concurrent
   // NotifyFramePublished never pairs a new function with the old context.

@@ -27,6 +27,15 @@ void PublishFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t nW
 bool CopyLatestFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t& nWidth,
                      int32_t& nHeight);
 
+// Hands the latest picture to pfnUse under the lock, in place: a painter that
+// uploads it straight into its own surface keeps no copy of it. False, and no
+// call, when there is none yet. pfnUse must not take the lock itself, nor
+// publish; the capture thread waits for it before its next publication.
+bool UseLatestFrame(FrameStore& store,
+                    void (*pfnUse)(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
+                                   void* pContext),
+                    void* pContext);
+
 // The shell's repaint request, called after each published picture (outside
 // the lock) with pContext. A null function means no notification (no window).
 // Meant to be set before the capture thread runs (or while it publishes

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "app/app_texts.h"
 #include "app/fit_geometry.h"
@@ -25,20 +24,26 @@ int32_t g_nTextureHeight = 0;
 Uint32 g_nRepaintEvent = 0;
 std::atomic<bool> g_bRepaintPending{false};
 
-// The painter's private copy of the latest picture.
-std::vector<uint8_t> g_vecFrame;
-
 bool EnsureTexture(int32_t nWidth, int32_t nHeight) {
   if (g_pTexture != nullptr && g_nTextureWidth == nWidth && g_nTextureHeight == nHeight) {
     return true;
   }
   if (g_pTexture != nullptr) SDL_DestroyTexture(g_pTexture);
   // ARGB8888 is B, G, R, A in memory on a little-endian machine: the store's layout.
-  g_pTexture = SDL_CreateTexture(g_pRenderer, SDL_PIXELFORMAT_ARGB8888,
-                                 SDL_TEXTUREACCESS_STREAMING, nWidth, nHeight);
+  g_pTexture = SDL_CreateTexture(g_pRenderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                 nWidth, nHeight);
   g_nTextureWidth = g_pTexture != nullptr ? nWidth : 0;
   g_nTextureHeight = g_pTexture != nullptr ? nHeight : 0;
   return g_pTexture != nullptr;
+}
+
+// Called under the frame store's lock: the picture goes straight into the
+// texture, so the painter keeps no copy of its own (a whole picture less
+// resident), and the capture thread waits at most one upload to publish.
+void UploadPicture(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, void* pHasTexture) {
+  const bool bHasTexture = EnsureTexture(nWidth, nHeight);
+  if (bHasTexture) SDL_UpdateTexture(g_pTexture, nullptr, pPixels, nWidth * 4);
+  *static_cast<bool*>(pHasTexture) = bHasTexture;
 }
 
 void PaintMirror() {
@@ -48,11 +53,9 @@ void PaintMirror() {
   if (cw <= 0 || ch <= 0) return;
   SDL_SetRenderDrawColor(g_pRenderer, 0, 0, 0, 255);
   SDL_RenderClear(g_pRenderer);
-  int32_t w = 0;
-  int32_t h = 0;
-  if (CopyLatestFrame(g_FrameStore, g_vecFrame, w, h) && EnsureTexture(w, h)) {
-    SDL_UpdateTexture(g_pTexture, nullptr, g_vecFrame.data(), w * 4);
-    const FitRect fit = FitPicture(cw, ch, w, h);
+  bool bHasTexture = false;
+  if (UseLatestFrame(g_FrameStore, UploadPicture, &bHasTexture) && bHasTexture) {
+    const FitRect fit = FitPicture(cw, ch, g_nTextureWidth, g_nTextureHeight);
     const SDL_Rect dest{fit.x, fit.y, fit.dw, fit.dh};
     SDL_RenderCopy(g_pRenderer, g_pTexture, nullptr, &dest);
   }
