@@ -24,7 +24,9 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus"
   if [[ -d "$here/corpus/$target" ]]; then cp "$here/corpus/$target/"* "$corpus/" 2>/dev/null || true; fi
   echo "== $target for ${seconds}s"
-  if ! (cd "$work" && "$binary" -max_total_time="$seconds" -print_final_stats=1 \
+  # FFmpeg's decoder may hold well over 2 GiB (with the sanitizer's
+  # quarantine) for a stream that declares a huge picture: allowed, up to 4 GiB.
+  if ! (cd "$work" && "$binary" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=4096 \
           -artifact_prefix="$work/$target-" "$corpus" >"$work/$target.log" 2>&1); then
     echo "$target: FAILED, see $work/$target.log" >&2
     tail -n 40 "$work/$target.log" >&2
