@@ -29,7 +29,11 @@ DecoderOpenResult OpenVideoDecoder(VideoDecoder& decoder) {
   if (decoder.context == nullptr) {
     return DecoderOpenResult::ContextFailed;
   }
-  // No option or field of the context is set before it is opened.
+  // The one limit set before opening: a device's parameter sets can declare
+  // a picture of any size, and a hostile one would have the decoder, the
+  // conversion and the store hold gigabytes. The largest real screens have
+  // about 6 million pixels.
+  decoder.context->max_pixels = kMaxPicturePixels;
   if (avcodec_open2(decoder.context, decoder.codec, nullptr) < 0) {
     return DecoderOpenResult::ContextFailed;
   }
@@ -78,6 +82,7 @@ bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes) {
   // A span never holds more than a signed 32-bit length here: both handlers
   // take their sizes as int32_t.
   int nLength = static_cast<int>(bytes.size());
+  bool bAllAccepted = true;
   while (nLength > 0) {
     const int nConsumed =
         av_parser_parse2(decoder.parser, decoder.context, &decoder.packet->data,
@@ -87,13 +92,14 @@ bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes) {
     }
     pBytes += nConsumed;
     nLength -= nConsumed;
-    if (decoder.packet->size != 0) {
-      if (avcodec_send_packet(decoder.context, decoder.packet) < 0) {
-        return false;
-      }
+    // A picture the decoder refuses is lost, but the bytes after it in this
+    // call still go to the parser: they begin the next picture, or are the
+    // parameter sets the stream needs from then on.
+    if (decoder.packet->size != 0 && avcodec_send_packet(decoder.context, decoder.packet) < 0) {
+      bAllAccepted = false;
     }
   }
-  return true;
+  return bAllAccepted;
 }
 
 void DrainDecoder() {

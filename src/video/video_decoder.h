@@ -47,6 +47,9 @@ struct VideoDecoder {
   std::vector<uint8_t> vecSparePixels;
 };
 
+// Pictures larger than this are refused by the decoder.
+inline constexpr int64_t kMaxPicturePixels = 24 * 1000 * 1000;
+
 enum class DecoderOpenResult { Ok, ParserMissing, ContextFailed };
 
 // Makes the FFmpeg objects of a decoder whose fields are all zero. The parser

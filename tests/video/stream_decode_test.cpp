@@ -145,3 +145,44 @@ TEST_F(StreamDecode, PicturesAreStoredWithoutNotifier) {
 }
 
 }  // namespace
+
+// A picture above the size limit is refused, whatever the parameter sets say;
+// the stream that follows (its parameter sets arrive in the same call that
+// completes the last refused picture) still decodes.
+// A picture above the size limit is refused, whatever the parameter sets say;
+// the stream that follows (its parameter sets arrive in the same call that
+// completes the last refused picture) still decodes.
+TEST_F(StreamDecode, Tmp4096) {
+  H264Options options;
+  options.nWidth = 5120;
+  options.nHeight = 5120;
+  options.nFrames = 3;
+  options.profile = H264Profile::Baseline;
+  vtest::FeedSamplesThroughSlots(
+      vtest::ToDeviceSamples(vtest::MakeH264Stream(options).accessUnits));
+  options.nWidth = 320;
+  options.nHeight = 240;
+  options.nFrames = 3;
+  options.profile = H264Profile::Baseline;
+  vtest::FeedSamplesThroughSlots(
+      vtest::ToDeviceSamples(vtest::MakeH264Stream(options).accessUnits));
+  EXPECT_FALSE(snapshots_.pictures.empty());
+}
+
+TEST_F(StreamDecode, PicturesAboveTheSizeLimitAreRefused) {
+  H264Options options;
+  options.nWidth = 5120;
+  options.nHeight = 5120;
+  options.nFrames = 3;
+  options.profile = H264Profile::Baseline;
+  vtest::FeedSamplesThroughSlots(
+      vtest::ToDeviceSamples(vtest::MakeH264Stream(options).accessUnits));
+  EXPECT_TRUE(snapshots_.pictures.empty());
+
+  options.nWidth = 4096;
+  options.nHeight = 4096;
+  vtest::FeedSamplesThroughSlots(
+      vtest::ToDeviceSamples(vtest::MakeH264Stream(options).accessUnits));
+  ASSERT_FALSE(snapshots_.pictures.empty());
+  EXPECT_EQ(snapshots_.pictures.back().nWidth, 4096);
+}
