@@ -18,8 +18,8 @@
 // The two sides alternate, round after round; medians of the rounds.
 //
 //   cmake --build build-bench --target pipeline_bench
-//   build-bench/bench/pipeline_bench                 (120 pictures, 2 laps, 5 rounds)
-//   build-bench/bench/pipeline_bench --frames=240 --laps=1 --rounds=7
+//   build-bench/pipeline_bench                 (120 pictures, 2 laps, 5 rounds)
+//   build-bench/pipeline_bench --frames=240 --laps=1 --rounds=7
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,9 +83,12 @@ struct PipelineRun {
   int64_t qwDeviceNs = 0;     // inside the device's usb_* calls, within the window
   int nFeeds = 0;
   int64_t qwFeedArrivalNs = -1;
+  int64_t qwFeedArrivalCpuNs = 0;
   int nFeedUnit = -1;
-  std::vector<int> vecUnits;  // per feed packet: its access unit, and the host's time
+  // Per feed packet: its access unit, and the host's time (wall, thread CPU).
+  std::vector<int> vecUnits;
   std::vector<double> vecHostMs;
+  std::vector<double> vecHostCpuMs;
 };
 
 PipelineRun* g_pRun = nullptr;
@@ -121,6 +124,7 @@ void OnTransfer(vsim::TransferPoint point, std::span<const uint8_t> bytes) {
     if (IsAsyn(bytes, kAsynNeed) && run.qwFeedArrivalNs >= 0) {
       run.vecUnits.push_back(run.nFeedUnit);
       run.vecHostMs.push_back(static_cast<double>(qwNow - run.qwFeedArrivalNs) / 1e6);
+      run.vecHostCpuMs.push_back(static_cast<double>(ThreadCpuNs() - run.qwFeedArrivalCpuNs) / 1e6);
       run.qwFeedArrivalNs = -1;
     }
     return;
@@ -132,6 +136,7 @@ void OnTransfer(vsim::TransferPoint point, std::span<const uint8_t> bytes) {
     if (nLength < 8 || nLength > bytes.size() - nOffset) break;
     if (IsAsyn(bytes.subspan(nOffset, nLength), kAsynFeed)) {
       run.qwFeedArrivalNs = qwNow;
+      run.qwFeedArrivalCpuNs = ThreadCpuNs();
       run.nFeedUnit = run.nFeeds++ % run.nFrames;
     }
     nOffset += nLength;
@@ -211,11 +216,17 @@ FfmpegResult RunFfmpegWhole(const std::vector<uint8_t>& lapsPadded, size_t nByte
   return result;
 }
 
-// Each access unit fed on its own, as the device sends them; per unit the
-// time of the step, and of its decode alone (the step less the conversion).
+// Per access unit: the step's wall time, its decode alone (the step less the
+// conversion) and its thread CPU time.
+struct StepTimes {
+  std::vector<std::vector<double>> vecStepMs;
+  std::vector<std::vector<double>> vecDecodeMs;
+  std::vector<std::vector<double>> vecStepCpuMs;
+};
+
+// Each access unit fed on its own, as the device sends them.
 void RunFfmpegSteps(const std::vector<std::vector<uint8_t>>& unitsPadded, int nLaps,
-                    std::vector<std::vector<double>>& vecStepMs,
-                    std::vector<std::vector<double>>& vecDecodeMs) {
+                    StepTimes& times) {
   FfmpegLoop loop;
   if (!OpenFfmpegLoop(loop)) return;
   for (int nLap = 0; nLap < nLaps; ++nLap) {
@@ -223,11 +234,14 @@ void RunFfmpegSteps(const std::vector<std::vector<uint8_t>>& unitsPadded, int nL
       const std::vector<uint8_t>& unit = unitsPadded[k];
       const int64_t qwConvertBefore = loop.qwConvertNs;
       const int64_t qwStart = WallNs();
+      const int64_t qwStartCpu = ThreadCpuNs();
       FeedFfmpegLoop(loop, std::span(unit.data(), unit.size() - AV_INPUT_BUFFER_PADDING_SIZE));
+      const int64_t qwStepCpu = ThreadCpuNs() - qwStartCpu;
       const int64_t qwStep = WallNs() - qwStart;
-      vecStepMs[k].push_back(static_cast<double>(qwStep) / 1e6);
-      vecDecodeMs[k].push_back(static_cast<double>(qwStep - (loop.qwConvertNs - qwConvertBefore)) /
-                               1e6);
+      times.vecStepMs[k].push_back(static_cast<double>(qwStep) / 1e6);
+      times.vecDecodeMs[k].push_back(
+          static_cast<double>(qwStep - (loop.qwConvertNs - qwConvertBefore)) / 1e6);
+      times.vecStepCpuMs[k].push_back(static_cast<double>(qwStepCpu) / 1e6);
     }
   }
   CloseFfmpegLoop(loop);
@@ -281,8 +295,10 @@ int main(int argc, char** argv) {
       options.nFrames, annexB.size(), options.nLaps, options.nRounds);
 
   std::vector<double> vecOurs, vecOursCpu, vecShare, vecHostOnly, vecFfmpeg, vecFfmpegCpu;
-  std::vector<std::vector<double>> vecStepMs(stream.accessUnits.size());
-  std::vector<std::vector<double>> vecDecodeMs(stream.accessUnits.size());
+  StepTimes steps;
+  steps.vecStepMs.resize(stream.accessUnits.size());
+  steps.vecDecodeMs.resize(stream.accessUnits.size());
+  steps.vecStepCpuMs.resize(stream.accessUnits.size());
   std::vector<PipelineRun> vecRuns(static_cast<size_t>(options.nRounds));
   for (int nRound = 0; nRound < options.nRounds; ++nRound) {
     PipelineResult ours;
@@ -292,7 +308,7 @@ int main(int argc, char** argv) {
         ours = RunPipeline(options, annexB, vecRuns[static_cast<size_t>(nRound)]);
       } else {
         ffmpeg = RunFfmpegWhole(lapsPadded, nLapBytes);
-        RunFfmpegSteps(unitsPadded, options.nLaps, vecStepMs, vecDecodeMs);
+        RunFfmpegSteps(unitsPadded, options.nLaps, steps);
       }
     }
     std::printf(
@@ -322,15 +338,16 @@ int main(int argc, char** argv) {
               Median(vecHostOnly) / dFfmpeg);
 
   // Per packet: each feed's host time against the median FFmpeg step of its unit.
-  std::vector<double> vecHost, vecStep, vecDiff, vecDiffDecode;
+  std::vector<double> vecHost, vecStep, vecDiff, vecDiffDecode, vecDiffCpu;
   for (const PipelineRun& run : vecRuns) {
     for (size_t i = 0; i < run.vecHostMs.size(); ++i) {
       const size_t k = static_cast<size_t>(run.vecUnits[i]);
-      const double dStep = Median(vecStepMs[k]);
+      const double dStep = Median(steps.vecStepMs[k]);
       vecHost.push_back(run.vecHostMs[i]);
       vecStep.push_back(dStep);
       vecDiff.push_back(run.vecHostMs[i] - dStep);
-      vecDiffDecode.push_back(run.vecHostMs[i] - Median(vecDecodeMs[k]));
+      vecDiffDecode.push_back(run.vecHostMs[i] - Median(steps.vecDecodeMs[k]));
+      vecDiffCpu.push_back(run.vecHostCpuMs[i] - Median(steps.vecStepCpuMs[k]));
     }
   }
   std::printf("\n2. per video packet (%zu feed packets; ms)\n", vecHost.size());
@@ -343,5 +360,7 @@ int main(int argc, char** argv) {
       Median(vecDiff), Percentile(vecDiff, 0.9), Median(vecDiff) <= 0.5 ? "met" : "MISSED");
   std::printf("   difference to decode alone:     median %.3f, p90 %.3f\n", Median(vecDiffDecode),
               Percentile(vecDiffDecode, 0.9));
+  std::printf("   difference in thread CPU time:  median %.3f, p90 %.3f\n", Median(vecDiffCpu),
+              Percentile(vecDiffCpu, 0.9));
   return 0;
 }
