@@ -2,6 +2,10 @@
 # beside the unmodified program, it stands in for the real library. Its exports
 # are exactly the names of the program's own import library (the same .def),
 # and it is configured from the VELTRONA_SIM_* variables, as when preloaded.
+if(NOT WIN32)
+  return()
+endif()
+
 add_library(veltrona_sim_libusb0 SHARED ${VELTRONA_SIM_SOURCES}
   ${PROJECT_SOURCE_DIR}/src/platform/clock.cpp
   ${PROJECT_SOURCE_DIR}/src/device/libusb0.def)
