@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "ffmpeg_loop.h"
 #include "support/h264_maker.h"
 #include "video/frame_store.h"
 #include "video/session_callbacks.h"
@@ -103,60 +104,15 @@ void BM_FfmpegLoop(benchmark::State& state) {
   const Stream& stream = GetStream();
   int64_t nPictures = 0;
   for (auto _ : state) {
-    const AVCodec* pCodec = avcodec_find_decoder(AV_CODEC_ID_H264);
-    AVCodecParserContext* pParser = av_parser_init(AV_CODEC_ID_H264);
-    AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
-    if (pParser == nullptr || pContext == nullptr || avcodec_open2(pContext, pCodec, nullptr) < 0) {
+    FfmpegLoop loop;
+    if (!OpenFfmpegLoop(loop)) {
+      CloseFfmpegLoop(loop);
       state.SkipWithError("decoder not opened");
       break;
     }
-    AVFrame* pFrame = av_frame_alloc();
-    AVPacket* pPacket = av_packet_alloc();
-    SwsContext* pScaler = nullptr;
-    uint8_t* apDestination[4] = {nullptr, nullptr, nullptr, nullptr};
-    int anStride[4] = {0, 0, 0, 0};
-    int nWidth = 0;
-    int nHeight = 0;
-    int nFormat = -1;
-    const uint8_t* pBytes = stream.annexB.data();
-    int nLength = static_cast<int>(stream.nAnnexB);
-    while (nLength > 0) {
-      const int nConsumed = av_parser_parse2(pParser, pContext, &pPacket->data, &pPacket->size,
-                                             pBytes, nLength, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-      if (nConsumed < 0) {
-        break;
-      }
-      pBytes += nConsumed;
-      nLength -= nConsumed;
-      if (pPacket->size == 0) {
-        continue;
-      }
-      if (avcodec_send_packet(pContext, pPacket) < 0) {
-        break;
-      }
-      while (avcodec_receive_frame(pContext, pFrame) >= 0) {
-        if (pScaler == nullptr || pFrame->width != nWidth || pFrame->height != nHeight ||
-            pFrame->format != nFormat) {
-          sws_freeContext(pScaler);
-          av_freep(&apDestination[0]);
-          nWidth = pFrame->width;
-          nHeight = pFrame->height;
-          nFormat = pFrame->format;
-          pScaler = sws_getContext(nWidth, nHeight, static_cast<AVPixelFormat>(nFormat), nWidth,
-                                   nHeight, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
-          av_image_alloc(apDestination, anStride, nWidth, nHeight, AV_PIX_FMT_BGRA, 64);
-        }
-        sws_scale(pScaler, pFrame->data, pFrame->linesize, 0, nHeight, apDestination, anStride);
-        benchmark::DoNotOptimize(apDestination[0][0]);
-        ++nPictures;
-      }
-    }
-    sws_freeContext(pScaler);
-    av_freep(&apDestination[0]);
-    av_packet_free(&pPacket);
-    av_frame_free(&pFrame);
-    avcodec_free_context(&pContext);
-    av_parser_close(pParser);
+    nPictures +=
+        FeedFfmpegLoop(loop, std::span<const uint8_t>(stream.annexB.data(), stream.nAnnexB));
+    CloseFfmpegLoop(loop);
   }
   state.SetItemsProcessed(nPictures);
 }

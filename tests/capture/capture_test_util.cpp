@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "support/h264_maker.h"
+
 namespace captest {
 
 void PutLe32(Bytes& bytes, uint32_t nValue) {
@@ -163,16 +165,7 @@ Bytes Sbuf(std::initializer_list<Bytes> children) {
 }
 
 Bytes ConfigRecord(const Bytes& sps, const Bytes& pps, bool bHigh) {
-  Bytes record = {1, sps.size() > 1 ? sps[1] : uint8_t{0x64}, 0, 0x1F, 0xFF, 0xE1};
-  record.push_back(static_cast<uint8_t>(sps.size() >> 8));
-  record.push_back(static_cast<uint8_t>(sps.size()));
-  record.insert(record.end(), sps.begin(), sps.end());
-  record.push_back(1);
-  record.push_back(static_cast<uint8_t>(pps.size() >> 8));
-  record.push_back(static_cast<uint8_t>(pps.size()));
-  record.insert(record.end(), pps.begin(), pps.end());
-  if (bHigh) record.insert(record.end(), {0xFD, 0xF8, 0xF8, 0x00});
-  return record;
+  return vtest::MakeAvcConfigRecord(sps, pps, bHigh);
 }
 
 }  // namespace captest

@@ -149,26 +149,6 @@ TEST_F(StreamDecode, PicturesAreStoredWithoutNotifier) {
 // A picture above the size limit is refused, whatever the parameter sets say;
 // the stream that follows (its parameter sets arrive in the same call that
 // completes the last refused picture) still decodes.
-// A picture above the size limit is refused, whatever the parameter sets say;
-// the stream that follows (its parameter sets arrive in the same call that
-// completes the last refused picture) still decodes.
-TEST_F(StreamDecode, Tmp4096) {
-  H264Options options;
-  options.nWidth = 5120;
-  options.nHeight = 5120;
-  options.nFrames = 3;
-  options.profile = H264Profile::Baseline;
-  vtest::FeedSamplesThroughSlots(
-      vtest::ToDeviceSamples(vtest::MakeH264Stream(options).accessUnits));
-  options.nWidth = 320;
-  options.nHeight = 240;
-  options.nFrames = 3;
-  options.profile = H264Profile::Baseline;
-  vtest::FeedSamplesThroughSlots(
-      vtest::ToDeviceSamples(vtest::MakeH264Stream(options).accessUnits));
-  EXPECT_FALSE(snapshots_.pictures.empty());
-}
-
 TEST_F(StreamDecode, PicturesAboveTheSizeLimitAreRefused) {
   H264Options options;
   options.nWidth = 5120;
