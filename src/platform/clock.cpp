@@ -4,6 +4,10 @@
 #include <chrono>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 std::atomic<bool> g_bVirtual{false};
@@ -13,8 +17,12 @@ std::atomic<uint64_t> g_qwVirtualNow{0};
 
 uint64_t ClockTicks() {
   if (g_bVirtual.load()) return g_qwVirtualNow.load();
+#ifdef _WIN32
+  return GetTickCount64();
+#else
   const auto since = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+#endif
 }
 
 void ClockSleep(uint32_t nMilliseconds) {
@@ -25,7 +33,11 @@ void ClockSleep(uint32_t nMilliseconds) {
     std::this_thread::yield();
     return;
   }
+#ifdef _WIN32
+  Sleep(nMilliseconds);
+#else
   std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
+#endif
 }
 
 void UseVirtualClock(uint64_t qwStart) {
