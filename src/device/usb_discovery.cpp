@@ -87,7 +87,7 @@ int32_t OpenDevice(CaptureSession& session, const char* szUdid) {
   const std::string_view szWanted = szUdid != nullptr ? szUdid : "";
   for (usb_bus* pBus = usb_get_busses(); pBus != nullptr; pBus = pBus->next) {
     for (struct usb_device* pDevice = pBus->devices; pDevice != nullptr; pDevice = pDevice->next) {
-      if (pDevice->descriptor.idVendor != kAppleVendorId) continue;
+      if (pDevice->descriptor.idVendor != kDeviceVendorId) continue;
       usb_dev_handle* pHandle = usb_open(pDevice);
       if (pHandle == nullptr) continue;
 

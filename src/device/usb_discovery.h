@@ -6,7 +6,7 @@
 
 #include "device/capture_session.h"
 
-inline constexpr uint16_t kAppleVendorId = 0x05AC;
+inline constexpr uint16_t kDeviceVendorId = 0x05AC;
 inline constexpr uint8_t kVendorInterfaceClass = 0xFF;
 inline constexpr uint8_t kMuxInterfaceSubClass = 0xFE;
 inline constexpr uint8_t kCaptureInterfaceSubClass = 0x2A;
