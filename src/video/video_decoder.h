@@ -1,5 +1,5 @@
 // FFmpeg's H.264 parser and decoder behind the two video slots, and the
-// conversion of each decoded picture to BGRA (spec Part 2.1).
+// conversion of each decoded picture to BGRA.
 #pragma once
 
 #include <cstdint>

@@ -12,8 +12,8 @@ extern "C" {
 namespace {
 
 constexpr uint8_t kStartCode[4] = {0, 0, 0, 1};
-// Zero bytes after what is fed: FFmpeg's input padding (the spec's 32 bytes
-// after the parameter sets are part of it).
+// Zero bytes after what is fed: FFmpeg's input padding (the 32 zero bytes
+// that have always followed the parameter sets are part of it).
 constexpr size_t kPadding = AV_INPUT_BUFFER_PADDING_SIZE >= 32 ? AV_INPUT_BUFFER_PADDING_SIZE : 32;
 
 // Grows the decoder's buffer to hold nBytes plus the padding (never shrinks it)
@@ -76,7 +76,7 @@ void OnVideoParameterSets(void* /*pContext*/, const uint8_t* pRecord, int32_t nS
   size_t nNeeded = 0;
   std::span<const uint8_t> fed;  // empty for a malformed record
   if (WalkParameterSets(pRecord, nRecord, nullptr, nNeeded)) {
-    // At most 286 units of 65,535 bytes: far below the spec's 0x7FFFFFDF limit.
+    // At most 286 units of 65,535 bytes: far below the 0x7FFFFFDF length limit.
     uint8_t* pOut = PrepareAnnexB(*pDecoder, nNeeded);
     size_t nWritten = 0;
     WalkParameterSets(pRecord, nRecord, pOut, nWritten);

@@ -97,7 +97,7 @@ TEST_F(ParameterSets, TwoPpsComeOutInOrder) {
 }
 
 TEST_F(ParameterSets, LargeRecordGetsALargeEnoughArea) {
-  // Far beyond the spec's 1024-byte area: 3 SPS of 600 bytes and 2 PPS of 300.
+  // Far beyond a fixed 1024-byte area: 3 SPS of 600 bytes and 2 PPS of 300.
   const Bytes sps = Unit(0x67, 600, 12);
   const Bytes pps = Unit(0x68, 300, 13);
   const Bytes record = Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE3},
