@@ -51,7 +51,9 @@ void StopCaptureAtExit() {
 
 }  // namespace
 
-void OnMirrorWindowDestroyed() { RequestCaptureStop(); }
+void OnMirrorWindowDestroyed() {
+  RequestCaptureStop();
+}
 
 int StartUsbVideo(const std::string& szUtf8Udid) {
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(szUtf8Udid);

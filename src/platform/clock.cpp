@@ -21,7 +21,8 @@ uint64_t ClockTicks() {
   return GetTickCount64();
 #else
   const auto since = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 #endif
 }
 
@@ -45,8 +46,14 @@ void UseVirtualClock(uint64_t qwStart) {
   g_bVirtual.store(true);
 }
 
-void AdvanceVirtualClock(uint64_t qwMilliseconds) { g_qwVirtualNow.fetch_add(qwMilliseconds); }
+void AdvanceVirtualClock(uint64_t qwMilliseconds) {
+  g_qwVirtualNow.fetch_add(qwMilliseconds);
+}
 
-void UseRealClock() { g_bVirtual.store(false); }
+void UseRealClock() {
+  g_bVirtual.store(false);
+}
 
-bool IsVirtualClock() { return g_bVirtual.load(); }
+bool IsVirtualClock() {
+  return g_bVirtual.load();
+}

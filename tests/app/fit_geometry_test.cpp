@@ -22,6 +22,8 @@ TEST(FitPicture, TruncationCanLeaveTheFillingSideOnePixelShort) {
   ExpectFit(1000, 100, 10, 289, {498, 0, 3, 99});
 }
 
-TEST(FitPicture, ExactSizeHasNoBars) { ExpectFit(1280, 720, 1280, 720, {0, 0, 1280, 720}); }
+TEST(FitPicture, ExactSizeHasNoBars) {
+  ExpectFit(1280, 720, 1280, 720, {0, 0, 1280, 720});
+}
 
 }  // namespace

@@ -19,4 +19,6 @@ void ShellRunMessageLoop() {
   OnMirrorWindowDestroyed();
 }
 
-void ShellRequestRepaint(void*) { ++g_RecordingShell.nRepaintRequests; }
+void ShellRequestRepaint(void*) {
+  ++g_RecordingShell.nRepaintRequests;
+}

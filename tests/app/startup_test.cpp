@@ -1,12 +1,13 @@
 // Start-up against a recording shell and the simulated USB bus (no device
 // present), on the virtual clock so the capture thread's waits cost nothing.
+#include "app/startup.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/app_texts.h"
 #include "app/recording_shell.h"
-#include "app/startup.h"
 #include "platform/clock.h"
 #include "sim/sim.h"
 

@@ -1,7 +1,6 @@
 #include "log/log.h"
 
 #include <gtest/gtest.h>
-
 #include <iconv.h>
 
 #include <string>
