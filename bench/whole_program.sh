@@ -17,39 +17,19 @@
 set -euo pipefail
 
 HERE=$(cd "$(dirname "$0")" && pwd)
-BUILD_DIR=${BUILD_DIR:-$HERE/../build-bench}
+export BUILD_DIR=${BUILD_DIR:-$HERE/../build-bench}
 RUNS=${RUNS:-3}
 SCENARIO=${SCENARIO:-capture+fast}
 SECONDS_STREAMING=${SECONDS_STREAMING:-5}
 WIDTH=1170
 HEIGHT=2532
-PROGRAM="$BUILD_DIR/veltrona"
-SIM_LIBRARY="$BUILD_DIR/libveltrona-sim.so"
-SERIAL=00008101000A1B2C3D4E5F60
-UDID=00008101-000A1B2C3D4E5F60
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/veltrona-bench.XXXXXX")
-XVFB_PID=
-PROGRAM_PID=
-
-cleanup() {
-  [[ -n "$PROGRAM_PID" ]] && kill -KILL "$PROGRAM_PID" 2>/dev/null || true
-  [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null || true
-  if [[ "${KEEP_WORK:-0}" == 1 ]]; then echo "work files kept in $WORK"; else rm -rf "$WORK"; fi
-}
-trap cleanup EXIT
+# The whole-program tests' steps: private Xvfb, work folder, the program with
+# the simulated device preloaded, NEEDs counted in the transcript.
+source "$HERE/../tests/e2e/lib.sh"
 
 [[ -x "$PROGRAM" && -f "$SIM_LIBRARY" ]] || {
   echo "build $PROGRAM and $SIM_LIBRARY first" >&2
   exit 1
-}
-
-start_xvfb() {
-  mkfifo "$WORK/displayfd"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WORK/displayfd" 2>"$WORK/xvfb.log" &
-  XVFB_PID=$!
-  local number
-  read -r number <"$WORK/displayfd"
-  export DISPLAY=":$number"
 }
 
 # Two seconds of a moving test picture at 60 fps, High profile, no B-frames:
@@ -58,13 +38,6 @@ make_stream() {
   ffmpeg -v error -y -f lavfi -i "testsrc2=size=${WIDTH}x${HEIGHT}:rate=60:duration=2" \
     -c:v libx264 -preset veryfast -profile:v high -pix_fmt yuv420p -bf 0 \
     -bsf:v h264_mp4toannexb -f h264 "$WORK/stream.h264"
-}
-
-needs_sent() {
-  local n=0
-  [[ -f "$WORK/transcript.txt" ]] &&
-    n=$(grep -c '^bulk_write [0-9x]* ........6e797361................6465656e' "$WORK/transcript.txt" || true)
-  echo "${n:-0}"
 }
 
 field() { awk -v k="$1:" '$1 == k { print $2 }' "/proc/$PROGRAM_PID/status"; }
@@ -89,10 +62,7 @@ echo "stream: ${WIDTH}x${HEIGHT}, 120 pictures at 60 fps, $STREAM_BYTES bytes; s
 : >"$WORK/close.txt"
 for ((run = 1; run <= RUNS; ++run)); do
   rm -f "$WORK/transcript.txt"
-  VELTRONA_SIM_SCENARIO="$SCENARIO" VELTRONA_SIM_STREAM="$WORK/stream.h264" \
-    VELTRONA_SIM_SERIAL="$SERIAL" VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" \
-    LD_PRELOAD="$SIM_LIBRARY" "$PROGRAM" "$UDID" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
-  PROGRAM_PID=$!
+  run_program "$SCENARIO" "$WORK/stream.h264"
   # Streaming once the host has asked for some pictures.
   for ((i = 0; i < 200 && $(needs_sent) < 30; ++i)); do sleep 0.1; done
   [[ $(needs_sent) -ge 30 ]] || {

@@ -154,7 +154,9 @@ check_black_bars() {
 NEED_PATTERN='^bulk_write [0-9x]* 140000006e797361[0-9a-f]{16}6465656e$'
 
 needs_sent() {
-  grep -cE "$NEED_PATTERN" "$WORK/transcript.txt" 2>/dev/null || true
+  local count
+  count=$(grep -cE "$NEED_PATTERN" "$WORK/transcript.txt" 2>/dev/null) || true
+  echo "${count:-0}"
 }
 
 # wait_for_needs <count> <seconds>: the device has been asked for that many pictures.
