@@ -33,6 +33,7 @@
 #include "ffmpeg_loop.h"
 #include "platform/clock.h"
 #include "sim.h"
+#include "sim_packets.h"
 #include "support/h264_maker.h"
 #include "video/frame_store.h"
 #include "video/session_callbacks.h"
@@ -46,25 +47,12 @@ namespace {
 
 constexpr char kSerial[] = "00008101000A1B2C3D4E5F60";
 constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
-constexpr uint32_t kMagicAsyn = 0x6173796E;
-constexpr uint32_t kAsynFeed = 0x66656564;
-constexpr uint32_t kAsynNeed = 0x6E656564;
 
 struct Options {
   int nFrames = 120;
   int nLaps = 2;
   int nRounds = 5;
 };
-
-uint32_t Le32(std::span<const uint8_t> bytes, size_t nOffset) {
-  uint32_t nValue = 0;
-  std::memcpy(&nValue, bytes.data() + nOffset, sizeof nValue);
-  return nValue;
-}
-
-bool IsAsyn(std::span<const uint8_t> packet, uint32_t nSubType) {
-  return packet.size() >= 20 && Le32(packet, 4) == kMagicAsyn && Le32(packet, 16) == nSubType;
-}
 
 // What one pipeline run saw, filled from the callbacks and the device's hooks
 // (all on the one capture thread).
@@ -131,15 +119,10 @@ void OnTransfer(vsim::TransferPoint point, std::span<const uint8_t> bytes) {
   }
   if (InWindow(run)) run.qwDeviceNs += qwNow - run.qwCallStartNs;
   if (point != vsim::TransferPoint::ReadReturning) return;
-  for (size_t nOffset = 0; bytes.size() - nOffset >= 8;) {
-    const uint32_t nLength = Le32(bytes, nOffset);
-    if (nLength < 8 || nLength > bytes.size() - nOffset) break;
-    if (IsAsyn(bytes.subspan(nOffset, nLength), kAsynFeed)) {
-      run.qwFeedArrivalNs = qwNow;
-      run.qwFeedArrivalCpuNs = ThreadCpuNs();
-      run.nFeedUnit = run.nFeeds++ % run.nFrames;
-    }
-    nOffset += nLength;
+  for (int nFeed = CountFeeds(bytes); nFeed > 0; --nFeed) {
+    run.qwFeedArrivalNs = qwNow;
+    run.qwFeedArrivalCpuNs = ThreadCpuNs();
+    run.nFeedUnit = run.nFeeds++ % run.nFrames;
   }
 }
 

@@ -79,6 +79,8 @@ bool ParseItem(std::string_view szItem, DeviceConfig& config, std::string& szErr
     config.bCaptureModeOn = true;
   } else if (szName == "fast") {
     config.bFast = true;
+  } else if (szName == "still") {
+    config.bStill = true;
   } else if (szName == "silent") {
     config.bSilent = true;
   } else if (szName == "mode-fails") {

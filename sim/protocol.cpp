@@ -92,7 +92,8 @@ NextTransfer Ready(Bytes vecBytes) {
 
 // The next picture with the audio of its span, packed in one of three ways
 // so that the host meets several packets per transfer and single ones.
-NextTransfer Picture(ProtocolSession& session, const VideoSource& video, uint64_t qwNow) {
+NextTransfer Picture(ProtocolSession& session, const VideoSource& video, bool bStill,
+                     uint64_t qwNow) {
   const AccessUnit& unit = video.units[session.nNextUnit];
   const ParameterSets* pFormat = unit.nParamSet != session.nHostParamSet
                                      ? &video.paramSets[static_cast<size_t>(unit.nParamSet)]
@@ -111,7 +112,9 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, uint64_
   session.qwAudioFrames += nFrames;
 
   if (++session.nNextUnit == video.units.size()) {
-    // From the top again, and the host hears the format anew.
+    // A phone whose screen stands still sends nothing until it changes.
+    session.bStreamEnded = bStill;
+    // Otherwise from the top again, and the host hears the format anew.
     session.nNextUnit = 0;
     session.nHostParamSet = -1;
   }
@@ -176,14 +179,17 @@ NextTransfer PollDevice(ProtocolSession& session, const DeviceConfig& config,
     Expect(session, "stop reply", EmptyReply(qwCorrelation));
     return Ready(SyncPacket(session.qwVideoClockRef, FourCC("stop"), qwCorrelation, {}));
   }
-  if (session.stage != Stage::Media || pVideo == nullptr || pVideo->units.empty()) return {};
+  if (session.stage != Stage::Media || pVideo == nullptr || pVideo->units.empty() ||
+      session.bStreamEnded) {
+    return {};
+  }
   if (session.nNeedCredits <= 0) return {};  // the host has not asked for more
   if (!config.bFast && session.dNextPictureAt > static_cast<double>(qwNow)) {
     NextTransfer next;
     next.qwDueAt = static_cast<uint64_t>(std::ceil(session.dNextPictureAt));
     return next;
   }
-  return Picture(session, *pVideo, qwNow);
+  return Picture(session, *pVideo, config.bStill, qwNow);
 }
 
 }  // namespace vsim

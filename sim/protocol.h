@@ -44,8 +44,9 @@ struct ProtocolSession {
   double dNextPictureAt = 0;
   int64_t qwVideoPtsNs = 0;
   uint64_t qwAudioFrames = 0;
-  double dAudioCarry = 0;  // fraction of an audio frame owed to the next packet
-  int nPictures = 0;       // sent in this session
+  double dAudioCarry = 0;     // fraction of an audio frame owed to the next packet
+  int nPictures = 0;          // sent in this session
+  bool bStreamEnded = false;  // still: the last picture is out, no more media
   bool bStopRequested = false;
 };
 

@@ -60,6 +60,7 @@ struct DeviceConfig {
   Behaviour behaviour = Behaviour::Protocol;
   std::vector<uint8_t> vecH264;  // Annex B stream for Behaviour::Protocol
   bool bFast = false;            // next picture as soon as its NEED arrives
+  bool bStill = false;           // at the stream's end, no more media (no loop)
   bool bSilent = false;          // never sends anything: every read times out
   int nUnplugAfterFrames = -1;   // unplug after this many pictures (-1: never)
   bool bUnplugRepeats = false;   // ... after every N pictures of each connection

@@ -93,18 +93,23 @@ void DeliverParameterSets(CaptureSession& session, std::span<const uint8_t> reco
 
 // Units go out in place, each from its 4-byte big-endian length prefix. A
 // length that runs past the sample data ends the walk: the units before it
-// were whole and are kept, the rest cannot be trusted.
+// were whole and are kept, the rest cannot be trusted. The sample's end is
+// announced after the last unit that went out (none: no end), so its picture
+// needs no later sample to reach the screen.
 void DeliverNalUnits(const CaptureSession& session, std::span<const uint8_t> sampleData) {
   size_t nPosition = 0;
   while (nPosition < sampleData.size()) {
     const std::optional<uint32_t> nLength = ReadBe32(sampleData, nPosition);
-    if (!nLength || *nLength > sampleData.size() - nPosition - 4) return;
+    if (!nLength || *nLength > sampleData.size() - nPosition - 4) break;
     const size_t nUnitSize = 4 + static_cast<size_t>(*nLength);
     if (g_Callbacks.onVideoNalUnit) {
       g_Callbacks.onVideoNalUnit(session.pCallbackContext, sampleData.data() + nPosition,
                                  static_cast<int32_t>(nUnitSize));
     }
     nPosition += nUnitSize;
+  }
+  if (nPosition > 0 && g_Callbacks.onVideoSampleEnd) {
+    g_Callbacks.onVideoSampleEnd(session.pCallbackContext);
   }
 }
 

@@ -16,5 +16,6 @@ void InstallSessionCallbacks(SessionCallbacks& callbacks) {
   callbacks.onVideoNalUnit = OnVideoNalUnit;
   callbacks.onReserved = NoOpCallback<>;
   callbacks.onLog = NoOpCallback<const char*>;
+  callbacks.onVideoSampleEnd = OnVideoSampleEnd;
   callbacks.bInstalled = true;
 }

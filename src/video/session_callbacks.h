@@ -15,6 +15,9 @@ struct SessionCallbacks {
   void (*onVideoNalUnit)(void* pContext, const uint8_t* pData, int32_t nSize) = nullptr;
   void (*onReserved)(void* pContext) = nullptr;
   void (*onLog)(void* pContext, const char* szText) = nullptr;
+  // After the last NAL unit of a video sample: the sample is one whole access
+  // unit, so its picture can be decoded now instead of when the next arrives.
+  void (*onVideoSampleEnd)(void* pContext) = nullptr;
   bool bInstalled = false;
 };
 
@@ -25,6 +28,6 @@ extern SessionCallbacks g_Callbacks;
 template <typename... Args>
 void NoOpCallback(void*, Args...) {}
 
-// Writes all eight slots (the two video handlers, NoOpCallback elsewhere) and
+// Writes every slot (the three video handlers, NoOpCallback elsewhere) and
 // sets the installed flag; leaves an already installed table unchanged.
 void InstallSessionCallbacks(SessionCallbacks& callbacks);

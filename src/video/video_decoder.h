@@ -75,6 +75,9 @@ void OnVideoParameterSets(void* pContext, const uint8_t* pRecord, int32_t nSize)
 // unit is fed with a start code; the walk ends at a prefix that would start in
 // the last three bytes or a length that runs past the end (the rest dropped).
 void OnVideoNalUnit(void* pContext, const uint8_t* pData, int32_t nSize);
+// After a sample's last NAL unit: ends its access unit, so that its picture is
+// decoded, converted and published now.
+void OnVideoSampleEnd(void* pContext);
 
 // False when the open flag is clear; otherwise true when every byte was parsed
 // and every completed packet accepted (an empty span: true, nothing fed).

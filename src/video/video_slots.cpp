@@ -121,3 +121,20 @@ void OnVideoNalUnit(void* /*pContext*/, const uint8_t* pData, int32_t nSize) {
     DrainDecoder();
   }
 }
+
+void OnVideoSampleEnd(void* /*pContext*/) {
+  VideoDecoder* pDecoder = g_pCurrentDecoder;
+  if (pDecoder == nullptr || !pDecoder->open) {
+    return;
+  }
+  // The parser completes an access unit only when it sees where the next one
+  // begins. An access unit delimiter is that beginning, in the stream's own
+  // terms: the parser hands over the sample's picture at once, and keeps the
+  // delimiter as the harmless first unit of the next access unit.
+  constexpr uint8_t kAccessUnitDelimiter[] = {0, 0, 0, 1, 9, 0xF0};
+  uint8_t* pOut = PrepareAnnexB(*pDecoder, sizeof kAccessUnitDelimiter);
+  std::memcpy(pOut, kAccessUnitDelimiter, sizeof kAccessUnitDelimiter);
+  if (FeedDecoder(*pDecoder, std::span<const uint8_t>(pOut, sizeof kAccessUnitDelimiter))) {
+    DrainDecoder();
+  }
+}
