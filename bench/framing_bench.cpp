@@ -28,9 +28,9 @@
 #include <vector>
 
 #include "bench_stats.h"
+#include "capture/capture_session.h"
 #include "capture/receive_loop.h"
 #include "device/capture_activation.h"
-#include "device/capture_session.h"
 #include "platform/clock.h"
 #include "sim.h"
 

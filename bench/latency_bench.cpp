@@ -18,15 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "app/session_wiring.h"
 #include "bench_stats.h"
-#include "device/capture_session.h"
+#include "capture/capture_session.h"
+#include "capture/session_callbacks.h"
 #include "device/capture_thread.h"
 #include "ffmpeg_loop.h"
 #include "sim.h"
 #include "sim_packets.h"
 #include "support/h264_maker.h"
 #include "video/frame_store.h"
-#include "video/session_callbacks.h"
 #include "video/video_decoder.h"
 
 extern "C" {
@@ -89,8 +90,8 @@ void RunPipeline(const Options& options, const std::vector<uint8_t>& annexB, Lat
     std::fprintf(stderr, "decoder not opened\n");
     std::exit(1);
   }
-  g_pCurrentDecoder = &decoder;
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
+  pSession->pCallbackContext = &decoder;
   run.pSession = pSession.get();
   // The last picture of the last lap is left out: a pipeline that waits for
   // the next sample would never publish it.
@@ -102,7 +103,6 @@ void RunPipeline(const Options& options, const std::vector<uint8_t>& annexB, Lat
   CaptureThreadProc(pSession.get());
   vsim::SetTransferHook(nullptr);
   SetFramePublishedNotifier(nullptr, nullptr);
-  g_pCurrentDecoder = nullptr;
   CloseVideoDecoder(decoder);
 }
 
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
   h264.profile = vtest::H264Profile::High;
   const vtest::H264Stream stream = vtest::MakeH264Stream(h264);
   const std::vector<uint8_t> annexB = vtest::JoinAccessUnits(stream.accessUnits);
-  InstallSessionCallbacks(g_Callbacks);
+  InstallSessionCallbacks(g_Callbacks, false);
   std::printf("stream: 1170x2532 High, %d pictures at 60 fps; %d laps a run, %d rounds\n",
               options.nFrames, options.nLaps, options.nRounds);
 

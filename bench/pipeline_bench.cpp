@@ -27,8 +27,10 @@
 #include <string>
 #include <vector>
 
+#include "app/session_wiring.h"
 #include "bench_stats.h"
-#include "device/capture_session.h"
+#include "capture/capture_session.h"
+#include "capture/session_callbacks.h"
 #include "device/capture_thread.h"
 #include "ffmpeg_loop.h"
 #include "platform/clock.h"
@@ -36,7 +38,6 @@
 #include "sim_packets.h"
 #include "support/h264_maker.h"
 #include "video/frame_store.h"
-#include "video/session_callbacks.h"
 #include "video/video_decoder.h"
 
 extern "C" {
@@ -148,8 +149,8 @@ PipelineResult RunPipeline(const Options& options, const std::vector<uint8_t>& a
     std::fprintf(stderr, "decoder not opened\n");
     std::exit(1);
   }
-  g_pCurrentDecoder = &decoder;
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
+  pSession->pCallbackContext = &decoder;
   run.pSession = pSession.get();
   run.nFrames = options.nFrames;
   run.nTarget = options.nLaps * options.nFrames - 1;
@@ -162,7 +163,6 @@ PipelineResult RunPipeline(const Options& options, const std::vector<uint8_t>& a
   vsim::SetTransferHook(nullptr);
   vsim::SetReadHook(nullptr);
   SetFramePublishedNotifier(nullptr, nullptr);
-  g_pCurrentDecoder = nullptr;
   CloseVideoDecoder(decoder);
 
   PipelineResult result;
@@ -271,7 +271,7 @@ int main(int argc, char** argv) {
     unitsPadded.push_back(unit);
     unitsPadded.back().resize(unit.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
   }
-  InstallSessionCallbacks(g_Callbacks);
+  InstallSessionCallbacks(g_Callbacks, false);
   g_Callbacks.onStreamStart = OnStreamStart;
   std::printf(
       "stream: 1170x2532 High, %d pictures at 60 fps, %zu bytes; %d laps a run, %d rounds\n",

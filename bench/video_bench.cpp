@@ -25,7 +25,6 @@
 #include "ffmpeg_loop.h"
 #include "support/h264_maker.h"
 #include "video/frame_store.h"
-#include "video/session_callbacks.h"
 #include "video/video_decoder.h"
 
 extern "C" {
@@ -71,7 +70,6 @@ void CountPicture(void* pContext) {
 
 void BM_VeltronaSlots(benchmark::State& state) {
   const Stream& stream = GetStream();
-  InstallSessionCallbacks(g_Callbacks);
   int64_t nPictures = 0;
   SetFramePublishedNotifier(CountPicture, &nPictures);
   for (auto _ : state) {
@@ -80,17 +78,16 @@ void BM_VeltronaSlots(benchmark::State& state) {
       state.SkipWithError("decoder not opened");
       break;
     }
-    g_pCurrentDecoder = &decoder;
     for (const vtest::DeviceSample& sample : stream.samples) {
       if (!sample.record.empty()) {
-        g_Callbacks.onVideoParameterSets(nullptr, sample.record.data(),
-                                         static_cast<int32_t>(sample.record.size()));
+        OnVideoParameterSets(&decoder, sample.record.data(),
+                             static_cast<int32_t>(sample.record.size()));
       }
       for (const vtest::Bytes& unit : sample.units) {
-        g_Callbacks.onVideoNalUnit(nullptr, unit.data(), static_cast<int32_t>(unit.size()));
+        OnVideoNalUnit(&decoder, unit.data(), static_cast<int32_t>(unit.size()));
       }
+      OnVideoSampleEnd(&decoder);
     }
-    g_pCurrentDecoder = nullptr;
     CloseVideoDecoder(decoder);
   }
   SetFramePublishedNotifier(nullptr, nullptr);

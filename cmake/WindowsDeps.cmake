@@ -21,7 +21,7 @@ file(GLOB VELTRONA_FFMPEG_DLLS "${VELTRONA_FFMPEG_WIN64}/bin/*.dll")
 file(COPY ${VELTRONA_FFMPEG_DLLS} DESTINATION ${CMAKE_BINARY_DIR})
 
 # Made at configure time; editing the .def configures again.
-set(VELTRONA_LIBUSB0_DEF ${PROJECT_SOURCE_DIR}/src/device/libusb0.def)
+set(VELTRONA_LIBUSB0_DEF ${PROJECT_SOURCE_DIR}/src/usb/libusb0.def)
 # Its own folder: the simulated libusb0.dll built beside the program has an
 # import library of the same name.
 set(VELTRONA_LIBUSB0_IMPLIB ${CMAKE_BINARY_DIR}/implib/libusb0.dll.a)

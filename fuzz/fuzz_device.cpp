@@ -105,11 +105,13 @@ CaptureSession& FreshFuzzSession() {
   return session;
 }
 
-void PrepareFuzzDecoder() {
+VideoDecoder* PrepareFuzzDecoder() {
   static VideoDecoder decoder;
-  if (decoder.open) return;
-  av_log_set_level(AV_LOG_QUIET);
-  if (OpenVideoDecoder(decoder) == DecoderOpenResult::Ok) g_pCurrentDecoder = &decoder;
+  if (!decoder.open) {
+    av_log_set_level(AV_LOG_QUIET);
+    OpenVideoDecoder(decoder);
+  }
+  return decoder.open ? &decoder : nullptr;
 }
 
 std::vector<std::span<const uint8_t>> SplitFuzzInput(std::span<const uint8_t> input) {

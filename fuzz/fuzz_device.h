@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "device/capture_session.h"
+#include "capture/capture_session.h"
 
 // Fresh bus with one scripted device in its capture configuration; opens it,
 // selects that configuration, claims the capture interface and fills the
@@ -22,8 +22,11 @@ void DisconnectFuzzDevice(CaptureSession& session);
 // every per-connection field back at its start value.
 CaptureSession& FreshFuzzSession();
 
-// Opens the decoder the video slots feed (once) and quiets FFmpeg's log.
-void PrepareFuzzDecoder();
+struct VideoDecoder;
+
+// Opens the decoder the video slots feed (once) and quiets FFmpeg's log; the
+// decoder, null when it could not be opened.
+VideoDecoder* PrepareFuzzDecoder();
 
 // Splits fuzz input into pieces: each a 2-byte little-endian size, then that
 // many bytes (fewer at the end of the input).

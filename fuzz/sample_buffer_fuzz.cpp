@@ -7,8 +7,8 @@
 #include "capture/fourcc.h"
 #include "capture/media_packet.h"
 #include "capture/sample_buffer.h"
+#include "capture/session_callbacks.h"
 #include "fuzz_device.h"
-#include "video/session_callbacks.h"
 
 namespace {
 

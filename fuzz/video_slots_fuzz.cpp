@@ -13,7 +13,7 @@
 // Input pieces (see SplitFuzzInput): the first is an extensions block, each
 // later one a NAL unit as the device sends it, length prefix included.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
-  PrepareFuzzDecoder();
+  VideoDecoder* pDecoder = PrepareFuzzDecoder();
   const auto pieces = SplitFuzzInput({pData, nSize});
   if (pieces.empty()) return 0;
 
@@ -23,11 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   if (ExtractParameterSets(sampleBuf)) {
     const auto record = sampleBuf.FormatDescription.SPS_and_PPS;
     const std::vector<uint8_t> vecRecord(record.begin(), record.end());
-    OnVideoParameterSets(nullptr, vecRecord.data(), static_cast<int32_t>(vecRecord.size()));
+    OnVideoParameterSets(pDecoder, vecRecord.data(), static_cast<int32_t>(vecRecord.size()));
   }
   for (size_t i = 1; i < pieces.size(); ++i) {
     const std::vector<uint8_t> vecUnit(pieces[i].begin(), pieces[i].end());
-    OnVideoNalUnit(nullptr, vecUnit.data(), static_cast<int32_t>(vecUnit.size()));
+    OnVideoNalUnit(pDecoder, vecUnit.data(), static_cast<int32_t>(vecUnit.size()));
   }
+  OnVideoSampleEnd(pDecoder);
   return 0;
 }

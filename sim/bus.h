@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "descriptors.h"
-#include "device/usb_api.h"
 #include "protocol.h"
 #include "sim.h"
 #include "transcript.h"
+#include "usb/usb_api.h"
 
 // What usb_open hands out. It outlives usb_close (the bus keeps every handle
 // until Reset), so a host that uses a closed handle gets an error, not a crash.

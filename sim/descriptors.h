@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "device/usb_api.h"
 #include "sim.h"
+#include "usb/usb_api.h"
 
 namespace vsim {
 

@@ -8,7 +8,7 @@ endif()
 
 add_library(veltrona_sim_libusb0 SHARED ${VELTRONA_SIM_SOURCES}
   ${PROJECT_SOURCE_DIR}/src/platform/clock.cpp
-  ${PROJECT_SOURCE_DIR}/src/device/libusb0.def)
+  ${PROJECT_SOURCE_DIR}/src/usb/libusb0.def)
 set_target_properties(veltrona_sim_libusb0 PROPERTIES
   PREFIX ""
   OUTPUT_NAME libusb0

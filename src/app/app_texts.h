@@ -12,4 +12,5 @@ inline constexpr char kTextInvalidUdid[] = "El UDID del dispositivo iOS no es va
 inline constexpr char kTextDecoderFailed[] = "No se pudo iniciar el decodificador H.264.";
 inline constexpr char kTextUsbVideoFailedPrefix[] =
     "No se pudo iniciar el video USB del iPad/iPhone. Codigo: ";
+inline constexpr char kTextLogNotOpenedPrefix[] = "No se pudo abrir el registro VELTRONA_LOG: ";
 inline constexpr char kTextParserNotFound[] = "parser not found\n";

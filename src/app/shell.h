@@ -12,6 +12,10 @@ bool ShellCreateMirrorWindow();
 // platform has one. Returns when the user has dismissed it.
 void ShellShowError(bool bOwnedByWindow, const char* szUtf8Text);
 
+// A problem the program runs on after: on standard error where the platform
+// has one, else in a message box with the caption "Veltrona iOS".
+void ShellShowNotice(const char* szUtf8Text);
+
 // Runs the message loop until the window is closed. The window procedure calls
 // OnMirrorWindowDestroyed() (startup.h) when the window goes away.
 void ShellRunMessageLoop();

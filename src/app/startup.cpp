@@ -8,11 +8,13 @@
 #include <thread>
 
 #include "app/app_texts.h"
+#include "app/session_wiring.h"
 #include "app/shell.h"
-#include "device/capture_session.h"
+#include "capture/capture_session.h"
+#include "capture/session_callbacks.h"
 #include "device/capture_thread.h"
+#include "log/log_file.h"
 #include "video/frame_store.h"
-#include "video/session_callbacks.h"
 #include "video/video_decoder.h"
 
 namespace {
@@ -35,9 +37,19 @@ void StopCaptureAndRelease() {
   if (g_CaptureThread.joinable()) g_CaptureThread.join();
   if (g_pDecoder != nullptr) CloseVideoDecoder(*g_pDecoder);
   SetFramePublishedNotifier(nullptr, nullptr);
-  g_pCurrentDecoder = nullptr;
   g_pDecoder.reset();
   g_pSession.reset();
+  CloseLogFile();
+}
+
+// VELTRONA_LOG=<path> (or - for standard error) switches the log on. A path
+// that cannot be opened is said once, and the program runs on without a log.
+bool OpenUserLog() {
+  const char* szPath = std::getenv("VELTRONA_LOG");
+  if (szPath == nullptr || *szPath == '\0') return false;
+  if (OpenLogFile(szPath)) return true;
+  ShellShowNotice((std::string(kTextLogNotOpenedPrefix) + szPath).c_str());
+  return false;
 }
 
 // The display can go away under the program, and the windowing library then
@@ -59,6 +71,8 @@ int StartUsbVideo(const std::string& szUtf8Udid) {
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(szUtf8Udid);
   if (pSession == nullptr) return 4;
   g_pSession = std::move(pSession);
+  // What the session's callbacks receive first: the decoder the video slots feed.
+  g_pSession->pCallbackContext = g_pDecoder.get();
   g_pSession->nRunState.store(kRunRunning);
   try {
     g_CaptureThread = std::thread(CaptureThreadProc, g_pSession.get());
@@ -85,7 +99,6 @@ int RunMirror(const std::string* pszUtf8Udid) {
   if (!ShellCreateMirrorWindow()) return kExitNoWindow;
 
   g_pDecoder = std::make_unique<VideoDecoder>();
-  g_pCurrentDecoder = g_pDecoder.get();
   const DecoderOpenResult opened = OpenVideoDecoder(*g_pDecoder);
   if (opened != DecoderOpenResult::Ok) {
     if (opened == DecoderOpenResult::ParserMissing) std::fputs(kTextParserNotFound, stderr);
@@ -93,7 +106,7 @@ int RunMirror(const std::string* pszUtf8Udid) {
     return kExitNoDecoder;
   }
 
-  InstallSessionCallbacks(g_Callbacks);
+  InstallSessionCallbacks(g_Callbacks, OpenUserLog());
   SetFramePublishedNotifier(ShellRequestRepaint, nullptr);
 
   const int nStartResult = StartUsbVideo(*pszUtf8Udid);

@@ -2,12 +2,12 @@
 
 #include <array>
 
+#include "capture/capture_log.h"
+#include "capture/capture_session.h"
 #include "capture/fourcc.h"
 #include "capture/item_writer.h"
 #include "capture/packet_format.h"
 #include "capture/receive_loop.h"
-#include "device/capture_session.h"
-#include "log/log.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 #include <cstring>
 
 #include "capture/byte_order.h"
+#include "capture/capture_log.h"
+#include "capture/capture_session.h"
 #include "capture/fourcc.h"
 #include "capture/hex_string.h"
 #include "capture/packet_format.h"
 #include "capture/sample_buffer.h"
-#include "device/capture_session.h"
-#include "log/log.h"
+#include "capture/session_callbacks.h"
 #include "platform/clock.h"
-#include "video/session_callbacks.h"
 
 namespace {
 
@@ -80,7 +80,9 @@ void DeliverParameterSets(CaptureSession& session, std::span<const uint8_t> reco
   LogMessage(&session, "CMSampleBuf.HasFormatDescription == true");
   LogMessage(&session, "CMSampleBuf.FormatDescription.SPS_and_PPS.size() == %d",
              static_cast<int>(record.size()));
-  LogMessage(&session, kLogSpsAndPpsHex, FittedHex(kLogSpsAndPpsHex, record).c_str());
+  if (LogEnabled()) {
+    LogMessage(&session, kLogSpsAndPpsHex, FittedHex(kLogSpsAndPpsHex, record).c_str());
+  }
   LogMessage(&session, "send SPS_and_PPS bFirstProcessVideo == [%d]",
              session.bFirstProcessVideo ? 1 : 0);
   session.nVideoHeadSet = 1;
@@ -119,8 +121,10 @@ void HandleVideoSample(CaptureSession& session, const CMSampleBuf& sampleBuf,
     DeliverParameterSets(session, sampleBuf.FormatDescription.SPS_and_PPS);
   }
   if (sampleBuf.SampleData.empty()) {
-    LogMessage(&session, kLogEmptySampleData,
-               FittedHex(kLogEmptySampleData, vecCMSampleBuffer).c_str());
+    if (LogEnabled()) {
+      LogMessage(&session, kLogEmptySampleData,
+                 FittedHex(kLogEmptySampleData, vecCMSampleBuffer).c_str());
+    }
     return;
   }
   if (session.nVideoHeadSet == 0) {

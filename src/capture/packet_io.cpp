@@ -1,9 +1,9 @@
 // The only reader and writer of the capture interface's bulk endpoints.
 
 #include "capture/byte_order.h"
+#include "capture/capture_session.h"
 #include "capture/packet_format.h"
 #include "capture/receive_loop.h"
-#include "device/capture_session.h"
 
 namespace {
 

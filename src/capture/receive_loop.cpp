@@ -1,18 +1,15 @@
 #include "capture/receive_loop.h"
 
-#include <string>
-
 #include "capture/byte_order.h"
+#include "capture/capture_log.h"
+#include "capture/capture_session.h"
 #include "capture/fourcc.h"
 #include "capture/media_packet.h"
 #include "capture/packet_format.h"
+#include "capture/session_callbacks.h"
 #include "capture/sync_handlers.h"
-#include "device/capture_session.h"
-#include "device/device_name.h"
-#include "log/log.h"
 #include "log/log_texts.h"
 #include "platform/clock.h"
-#include "video/session_callbacks.h"
 
 namespace {
 
@@ -25,12 +22,6 @@ inline constexpr int kKeepAliveTimeoutMs = 1000;
 inline constexpr uint32_t kResetWaitMs = 1000;
 
 enum class Step { Continue, Leave, ErrorExit };
-
-void LogDeviceName(const CaptureSession& session) {
-  std::string szName;
-  GetDeviceName(std::string("-u ") + session.szUDID + " -k DeviceName", szName);
-  LogMessage(&session, kLogDeviceName, szName.c_str());
-}
 
 void SendKeepAlive(CaptureSession& session) {
   LogMessage(&session, "116");
@@ -131,7 +122,6 @@ Step RunOnce(CaptureSession& session, std::vector<uint8_t>& vecPacket) {
 }  // namespace
 
 bool ReceiveLoop(CaptureSession& session) {
-  LogDeviceName(session);
   std::vector<uint8_t> vecPacket;
   Step step = Step::Continue;
   while (step == Step::Continue) step = RunOnce(session, vecPacket);

@@ -5,11 +5,11 @@
 
 #include "capture/announcements.h"
 #include "capture/byte_order.h"
+#include "capture/capture_log.h"
+#include "capture/capture_session.h"
 #include "capture/item_writer.h"
 #include "capture/packet_format.h"
 #include "capture/receive_loop.h"
-#include "device/capture_session.h"
-#include "log/log.h"
 #include "platform/clock.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "device/capture_activation.h"
 
+#include "capture/capture_log.h"
 #include "device/usb_discovery.h"
-#include "log/log.h"
 #include "log/log_texts.h"
 #include "platform/clock.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "device/capture_session.h"
+#include "capture/capture_session.h"
 
 // The vendor request that turns the capture configuration on or off; returns
 // the control transfer's result (0 is success).

@@ -1,9 +1,12 @@
 #include "device/capture_thread.h"
 
+#include <string>
+
+#include "capture/capture_log.h"
+#include "capture/capture_session.h"
 #include "capture/receive_loop.h"
 #include "device/capture_activation.h"
-#include "device/capture_session.h"
-#include "log/log.h"
+#include "device/device_name.h"
 #include "log/log_texts.h"
 #include "platform/clock.h"
 
@@ -12,10 +15,19 @@ namespace {
 constexpr uint32_t kBetweenAttemptsWaitMs = 1000;
 constexpr uint32_t kStopWaitMs = 1000;
 
+// The name serves the log alone; it is read once a connection, before the
+// first packet.
+void LogDeviceName(const CaptureSession& session) {
+  std::string szName;
+  GetDeviceName(std::string("-u ") + session.szUDID + " -k DeviceName", szName);
+  LogMessage(&session, kLogDeviceName, szName.c_str());
+}
+
 void RunAttempt(CaptureSession& session) {
   ResetCaptureState(session);
   if (!PrepareCaptureDevice(session)) return;
   LogMessage(&session, kLogCapturing);
+  LogDeviceName(session);
   ReceiveLoop(session);
   ClockSleep(kBetweenAttemptsWaitMs);
 }
@@ -28,6 +40,41 @@ void RunStopSequence(CaptureSession& session) {
 }
 
 }  // namespace
+
+void ResetCaptureState(CaptureSession& session) {
+  // Closing the handle also releases the claimed interface.
+  if (session.pDevHandle != nullptr) {
+    usb_close(session.pDevHandle);
+    session.pDevHandle = nullptr;
+  }
+  session.pDevice = nullptr;
+
+  session.qwNeedClockRef = 0;
+  session.vecNeedPacket.clear();
+
+  session.bAudioClockStarted = false;
+  session.qwFirstAudioPts = 0;
+  session.qwFirstAudioLocal = 0;
+  session.qwLastAudioPts = 0;
+  session.qwLastAudioLocal = 0;
+
+  session.bAudioHeadMissing = true;
+  session.bFirstProcessVideo = true;
+  session.nVideoHeadSet = 0;
+  session.bFirstAsynNotified = false;
+
+  // TIME replies after a reconnection count from this attempt.
+  session.qwSyncClockRef = 0;
+  session.qwSyncClockStart = ClockTicks();
+  session.qwLocalClockStart = ClockTicks();
+
+  session.MuxConfig = UsbConfigChoice{};
+  session.QtConfig = UsbConfigChoice{};
+
+  // Bytes of the previous connection that were never handled are dropped.
+  session.nPendingOffset = 0;
+  session.nPendingLength = 0;
+}
 
 uint32_t CaptureThreadProc(CaptureSession* pSession) {
   if (pSession == nullptr) return 0;

@@ -5,8 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "capture/capture_log.h"
 #include "device/serial_number.h"
-#include "log/log.h"
 
 namespace {
 

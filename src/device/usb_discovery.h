@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "device/capture_session.h"
+#include "capture/capture_session.h"
 
 inline constexpr uint16_t kDeviceVendorId = 0x05AC;
 inline constexpr uint8_t kVendorInterfaceClass = 0xFF;

@@ -1,12 +1,14 @@
-// The one log function of the capture side: formats a printf-style line into a
-// 2048-byte buffer and hands it to the onLog slot with the session's context.
+// Log lines: printf-style formatting into one bounded line, handed to a
+// destination. A line is formatted only when there is a destination for it.
 #pragma once
 
-struct CaptureSession;
+#include <cstdarg>
 
 inline constexpr int kLogLineCapacity = 2048;
 
-// A line longer than 2047 bytes is cut to 2047; nothing is logged (or even
-// formatted) when the slot is empty. pSession may be null (context null).
-void LogMessage(const CaptureSession* pSession, const char* szFormat, ...)
-    __attribute__((format(printf, 2, 3)));
+// Where a finished line goes, with the context its caller gives.
+using LogLineSink = void (*)(void* pContext, const char* szLine);
+
+// Formats the line (cut to 2047 bytes) and hands it to pfnSink; with a null
+// sink nothing is formatted at all.
+void LogFormatV(LogLineSink pfnSink, void* pContext, const char* szFormat, va_list args);

@@ -12,8 +12,6 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-VideoDecoder* g_pCurrentDecoder = nullptr;
-
 DecoderOpenResult OpenVideoDecoder(VideoDecoder& decoder) {
   decoder.codec = avcodec_find_decoder(AV_CODEC_ID_H264);
   // The parser is made for the H.264 id itself, so a missing decoder is never
@@ -102,28 +100,25 @@ bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes) {
   return bAllAccepted;
 }
 
-void DrainDecoder() {
+void DrainDecoder(VideoDecoder& decoder) {
   for (;;) {
-    VideoDecoder* pDecoder = g_pCurrentDecoder;
-    if (pDecoder == nullptr || !pDecoder->open || pDecoder->frame == nullptr) {
+    if (!decoder.open || decoder.frame == nullptr ||
+        avcodec_receive_frame(decoder.context, decoder.frame) < 0) {
       return;
     }
-    if (avcodec_receive_frame(pDecoder->context, pDecoder->frame) < 0) {
-      return;
-    }
-    const int32_t nWidth = pDecoder->frame->width;
-    const int32_t nHeight = pDecoder->frame->height;
+    const int32_t nWidth = decoder.frame->width;
+    const int32_t nHeight = decoder.frame->height;
     // Convert into the pixels the previous publication took out of the store.
-    std::vector<uint8_t> vecPixels = std::move(pDecoder->vecSparePixels);
-    const bool bConverted = ConvertFrameToBgra(*pDecoder, pDecoder->frame, vecPixels);
+    std::vector<uint8_t> vecPixels = std::move(decoder.vecSparePixels);
+    const bool bConverted = ConvertFrameToBgra(decoder, decoder.frame, vecPixels);
     // The decoder's picture buffer goes back to its pool right away.
-    av_frame_unref(pDecoder->frame);
+    av_frame_unref(decoder.frame);
     if (bConverted) {
       PublishFrame(g_FrameStore, vecPixels, nWidth, nHeight);
       NotifyFramePublished();
     }
     // vecPixels now holds the previous picture (or nothing): kept, outside the
     // lock, as the storage of the next one.
-    pDecoder->vecSparePixels = std::move(vecPixels);
+    decoder.vecSparePixels = std::move(vecPixels);
   }
 }

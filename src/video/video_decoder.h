@@ -64,9 +64,9 @@ DecoderOpenResult OpenVideoDecoder(VideoDecoder& decoder);
 // stays. Closing a closed decoder does nothing.
 void CloseVideoDecoder(VideoDecoder& decoder);
 
-// The decoder the video slots feed; set by start-up, null when there is none.
-extern VideoDecoder* g_pCurrentDecoder;
-
+// The handlers of the capture side's video slots. pContext is the decoder they
+// feed (null: there is none, and they return at once).
+//
 // Slot 4: an AVC decoder configuration record (ISO/IEC 14496-15). Its SPS and
 // PPS units are fed with start codes; a record that ends early (or is empty) is
 // malformed: nothing is fed, the drain still runs.
@@ -85,8 +85,8 @@ void OnVideoSampleEnd(void* pContext);
 bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes);
 
 // Converts, publishes (g_FrameStore) and announces (NotifyFramePublished)
-// every picture the current decoder has ready.
-void DrainDecoder();
+// every picture the decoder has ready.
+void DrainDecoder(VideoDecoder& decoder);
 
 // Converts pFrame (its own pixel format) to BGRA, 4 x width bytes a row, no gap;
 // every pixel as a conversion of the whole picture into rows with room to

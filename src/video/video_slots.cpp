@@ -67,8 +67,8 @@ bool WalkParameterSets(const uint8_t* pRecord, size_t nSize, uint8_t* pOut, size
 
 }  // namespace
 
-void OnVideoParameterSets(void* /*pContext*/, const uint8_t* pRecord, int32_t nSize) {
-  VideoDecoder* pDecoder = g_pCurrentDecoder;
+void OnVideoParameterSets(void* pContext, const uint8_t* pRecord, int32_t nSize) {
+  auto* pDecoder = static_cast<VideoDecoder*>(pContext);
   if (pDecoder == nullptr || !pDecoder->open) {
     return;  // a closed decoder would refuse the feed anyway: no drain either
   }
@@ -83,12 +83,12 @@ void OnVideoParameterSets(void* /*pContext*/, const uint8_t* pRecord, int32_t nS
     fed = std::span<const uint8_t>(pOut, nWritten);
   }
   if (FeedDecoder(*pDecoder, fed)) {
-    DrainDecoder();
+    DrainDecoder(*pDecoder);
   }
 }
 
-void OnVideoNalUnit(void* /*pContext*/, const uint8_t* pData, int32_t nSize) {
-  VideoDecoder* pDecoder = g_pCurrentDecoder;
+void OnVideoNalUnit(void* pContext, const uint8_t* pData, int32_t nSize) {
+  auto* pDecoder = static_cast<VideoDecoder*>(pContext);
   if (pDecoder == nullptr || !pDecoder->open) {
     return;  // a closed decoder would refuse the feed anyway: no drain either
   }
@@ -118,12 +118,12 @@ void OnVideoNalUnit(void* /*pContext*/, const uint8_t* pData, int32_t nSize) {
     std::memset(pBlock + nOffset, 0, nBlock - nOffset);
   }
   if (FeedDecoder(*pDecoder, std::span<const uint8_t>(pBlock, nOffset))) {
-    DrainDecoder();
+    DrainDecoder(*pDecoder);
   }
 }
 
-void OnVideoSampleEnd(void* /*pContext*/) {
-  VideoDecoder* pDecoder = g_pCurrentDecoder;
+void OnVideoSampleEnd(void* pContext) {
+  auto* pDecoder = static_cast<VideoDecoder*>(pContext);
   if (pDecoder == nullptr || !pDecoder->open) {
     return;
   }
@@ -135,6 +135,6 @@ void OnVideoSampleEnd(void* /*pContext*/) {
   uint8_t* pOut = PrepareAnnexB(*pDecoder, sizeof kAccessUnitDelimiter);
   std::memcpy(pOut, kAccessUnitDelimiter, sizeof kAccessUnitDelimiter);
   if (FeedDecoder(*pDecoder, std::span<const uint8_t>(pOut, sizeof kAccessUnitDelimiter))) {
-    DrainDecoder();
+    DrainDecoder(*pDecoder);
   }
 }

@@ -116,6 +116,11 @@ void ShellShowError(bool bOwnedByWindow, const char* szUtf8Text) {
                            bOwnedByWindow ? g_pWindow : nullptr);
 }
 
+void ShellShowNotice(const char* szUtf8Text) {
+  std::fprintf(stderr, "%s\n", szUtf8Text);
+  std::fflush(stderr);
+}
+
 void ShellRunMessageLoop() {
   SDL_Event event;
   while (g_pWindow != nullptr && SDL_WaitEvent(&event) != 0) {

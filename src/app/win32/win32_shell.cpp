@@ -81,6 +81,12 @@ void ShellShowError(bool bOwnedByWindow, const char* szUtf8Text) {
   MessageBoxW(hOwner, szText.c_str(), szCaption.c_str(), MB_OK | MB_ICONERROR);
 }
 
+void ShellShowNotice(const char* szUtf8Text) {
+  const std::wstring szText = Utf8ToWide(szUtf8Text);
+  const std::wstring szCaption = Utf8ToWide(kMessageCaption);
+  MessageBoxW(nullptr, szText.c_str(), szCaption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
 void ShellRunMessageLoop() {
   MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #ifdef _WIN32
-#include "device/usb_win32.h"
+#include "usb/usb_win32.h"
 // A bulk transfer that times out returns this (negated ETIMEDOUT of the port).
 inline constexpr int kUsbTimeoutResult = -116;
 // The time-out value that means "no time limit".

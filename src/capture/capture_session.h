@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "device/usb_api.h"
+#include "usb/usb_api.h"
 
 inline constexpr uint32_t kReceiveBufferSize = 0x500000;  // 5 MiB
 inline constexpr int kUdidFieldSize = 64;

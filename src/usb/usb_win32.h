@@ -2,7 +2,7 @@
 // order are those of the 0.1 API; what differs from the Unix header is the
 // layout: every structure is byte-packed (pointers included, so they are not
 // aligned), file and bus names are 512 bytes, and usb_busses is a call.
-// Included through device/usb_api.h only.
+// Included through usb/usb_api.h only.
 #pragma once
 
 #include <stddef.h>

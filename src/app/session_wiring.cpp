@@ -1,10 +1,10 @@
-#include "video/session_callbacks.h"
+#include "app/session_wiring.h"
 
+#include "capture/session_callbacks.h"
+#include "log/log_file.h"
 #include "video/video_decoder.h"
 
-SessionCallbacks g_Callbacks;
-
-void InstallSessionCallbacks(SessionCallbacks& callbacks) {
+void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn) {
   if (callbacks.bInstalled) {
     return;
   }
@@ -14,8 +14,8 @@ void InstallSessionCallbacks(SessionCallbacks& callbacks) {
   callbacks.onDeviceLost = NoOpCallback<>;
   callbacks.onVideoParameterSets = OnVideoParameterSets;
   callbacks.onVideoNalUnit = OnVideoNalUnit;
-  callbacks.onReserved = NoOpCallback<>;
-  callbacks.onLog = NoOpCallback<const char*>;
   callbacks.onVideoSampleEnd = OnVideoSampleEnd;
+  callbacks.onReserved = NoOpCallback<>;
+  callbacks.onLog = bLogOn ? WriteLogLine : nullptr;
   callbacks.bInstalled = true;
 }

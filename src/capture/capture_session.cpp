@@ -1,9 +1,8 @@
-#include "device/capture_session.h"
+#include "capture/capture_session.h"
 
 #include <cstring>
 #include <new>
 
-#include "device/capture_thread.h"
 #include "platform/clock.h"
 
 std::unique_ptr<CaptureSession> CreateCaptureSession(const std::string& szUtf8Udid) {
@@ -25,39 +24,4 @@ std::unique_ptr<CaptureSession> CreateCaptureSession(const std::string& szUtf8Ud
   // Start-up sets 1 just before it starts the thread.
   pSession->nRunState.store(kRunStopped);
   return pSession;
-}
-
-void ResetCaptureState(CaptureSession& session) {
-  // Closing the handle also releases the claimed interface.
-  if (session.pDevHandle != nullptr) {
-    usb_close(session.pDevHandle);
-    session.pDevHandle = nullptr;
-  }
-  session.pDevice = nullptr;
-
-  session.qwNeedClockRef = 0;
-  session.vecNeedPacket.clear();
-
-  session.bAudioClockStarted = false;
-  session.qwFirstAudioPts = 0;
-  session.qwFirstAudioLocal = 0;
-  session.qwLastAudioPts = 0;
-  session.qwLastAudioLocal = 0;
-
-  session.bAudioHeadMissing = true;
-  session.bFirstProcessVideo = true;
-  session.nVideoHeadSet = 0;
-  session.bFirstAsynNotified = false;
-
-  // TIME replies after a reconnection count from this attempt.
-  session.qwSyncClockRef = 0;
-  session.qwSyncClockStart = ClockTicks();
-  session.qwLocalClockStart = ClockTicks();
-
-  session.MuxConfig = UsbConfigChoice{};
-  session.QtConfig = UsbConfigChoice{};
-
-  // Bytes of the previous connection that were never handled are dropped.
-  session.nPendingOffset = 0;
-  session.nPendingLength = 0;
 }

@@ -1,6 +1,7 @@
-// The table through which the capture thread hands media and events to the
-// application. Filled once at start-up, before the capture thread exists, and
-// never written again while it runs; callers test a slot for null before use.
+// The capture side's outward interface: the table through which the capture
+// thread hands media and events on. Start-up fills it once, before the capture
+// thread exists, and never writes it again while it runs; every slot gets the
+// session's pCallbackContext first, and callers test a slot for null before use.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +28,3 @@ extern SessionCallbacks g_Callbacks;
 // Accepts the arguments of any slot and does nothing.
 template <typename... Args>
 void NoOpCallback(void*, Args...) {}
-
-// Writes every slot (the three video handlers, NoOpCallback elsewhere) and
-// sets the installed flag; leaves an already installed table unchanged.
-void InstallSessionCallbacks(SessionCallbacks& callbacks);

@@ -1,0 +1,3 @@
+#include "capture/session_callbacks.h"
+
+SessionCallbacks g_Callbacks;

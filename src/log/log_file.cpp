@@ -1,0 +1,46 @@
+#include "log/log_file.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "log/gbk_text.h"
+
+namespace {
+
+std::mutex g_LogMutex;
+FILE* g_pLogFile = nullptr;
+std::chrono::steady_clock::time_point g_Start;
+
+}  // namespace
+
+bool OpenLogFile(const char* szPath) {
+  std::lock_guard<std::mutex> lock(g_LogMutex);
+  FILE* pFile = std::strcmp(szPath, "-") == 0 ? stderr : std::fopen(szPath, "a");
+  if (pFile == nullptr) return false;
+  g_pLogFile = pFile;
+  g_Start = std::chrono::steady_clock::now();
+  return true;
+}
+
+void WriteLogLine(void* /*pContext*/, const char* szGbkLine) {
+  std::lock_guard<std::mutex> lock(g_LogMutex);
+  if (g_pLogFile == nullptr) return;
+  const auto qwMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - g_Start)
+                        .count();
+  // Some texts end in a newline of their own: one line each all the same.
+  std::string_view szLine(szGbkLine);
+  if (!szLine.empty() && szLine.back() == '\n') szLine.remove_suffix(1);
+  const std::string szUtf8 = GbkToUtf8(szLine);
+  std::fprintf(g_pLogFile, "%8lld %s\n", static_cast<long long>(qwMs), szUtf8.c_str());
+  std::fflush(g_pLogFile);
+}
+
+void CloseLogFile() {
+  std::lock_guard<std::mutex> lock(g_LogMutex);
+  if (g_pLogFile != nullptr && g_pLogFile != stderr) std::fclose(g_pLogFile);
+  g_pLogFile = nullptr;
+}
