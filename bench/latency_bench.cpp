@@ -91,7 +91,8 @@ void RunPipeline(const Options& options, const std::vector<uint8_t>& annexB, Lat
     std::exit(1);
   }
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
-  pSession->pCallbackContext = &decoder;
+  MirrorStages stages{&decoder, nullptr};  // the sound is not measured here
+  pSession->pCallbackContext = &stages;
   run.pSession = pSession.get();
   // The last picture of the last lap is left out: a pipeline that waits for
   // the next sample would never publish it.

@@ -150,7 +150,8 @@ PipelineResult RunPipeline(const Options& options, const std::vector<uint8_t>& a
     std::exit(1);
   }
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
-  pSession->pCallbackContext = &decoder;
+  MirrorStages stages{&decoder, nullptr};  // the sound is not measured here
+  pSession->pCallbackContext = &stages;
   run.pSession = pSession.get();
   run.nFrames = options.nFrames;
   run.nTarget = options.nLaps * options.nFrames - 1;

@@ -14,3 +14,11 @@ inline constexpr char kTextUsbVideoFailedPrefix[] =
     "No se pudo iniciar el video USB del iPad/iPhone. Codigo: ";
 inline constexpr char kTextLogNotOpenedPrefix[] = "No se pudo abrir el registro VELTRONA_LOG: ";
 inline constexpr char kTextParserNotFound[] = "parser not found\n";
+inline constexpr char kTextUsage[] =
+    "Uso: veltrona <UDID> [--no-audio]\n"
+    "  <UDID>       el UDID del iPhone/iPad: 8 caracteres, '-' y 16 mas, en mayusculas\n"
+    "               (00008101-000A1B2C3D4E5F60), o 40 caracteres en minusculas\n"
+    "  --no-audio   sin sonido\n"
+    "  -h, --help   esta ayuda\n"
+    "Teclas en la ventana:\n"
+    "  M            silenciar / volver a oir el sonido\n";

@@ -2,10 +2,19 @@
 #pragma once
 
 struct SessionCallbacks;
+struct VideoDecoder;
+struct AudioPlayer;
+
+// What the session's callbacks receive first (its pCallbackContext): the
+// stages they feed. A null player drops the sound.
+struct MirrorStages {
+  VideoDecoder* pDecoder = nullptr;
+  AudioPlayer* pAudio = nullptr;
+};
 
 // Fills every slot of an empty table and sets its installed flag: the video
-// handlers (their context, the session's pCallbackContext, is the decoder),
-// the user's log when bLogOn (WriteLogLine), and NoOpCallback elsewhere. The
-// log slot stays null while the log is off, so no line is even formatted.
-// Leaves an already installed table unchanged.
+// and audio handlers (reached through the MirrorStages that is the session's
+// pCallbackContext), the user's log when bLogOn (WriteLogLine), and
+// NoOpCallback elsewhere. The log slot stays null while the log is off, so no
+// line is even formatted. Leaves an already installed table unchanged.
 void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn);

@@ -1,5 +1,5 @@
 // What start-up needs from the platform: the mirror window, its message loop
-// and the message boxes. One implementation is linked in: Win32, SDL2, or a
+// (with the mute key) and the message boxes. One implementation is linked in: Win32, SDL2, or a
 // recording shell in tests.
 #pragma once
 
@@ -15,6 +15,10 @@ void ShellShowError(bool bOwnedByWindow, const char* szUtf8Text);
 // A problem the program runs on after: on standard error where the platform
 // has one, else in a message box with the caption "Veltrona iOS".
 void ShellShowNotice(const char* szUtf8Text);
+
+// How to start the program: on standard output where the platform has one,
+// else in a message box with the caption "Veltrona iOS".
+void ShellShowUsage(const char* szUtf8Text);
 
 // Runs the message loop until the window is closed. The window procedure calls
 // OnMirrorWindowDestroyed() (startup.h) when the window goes away.

@@ -10,6 +10,8 @@
 #include "app/app_texts.h"
 #include "app/session_wiring.h"
 #include "app/shell.h"
+#include "audio/audio_output.h"
+#include "audio/audio_player.h"
 #include "capture/capture_session.h"
 #include "capture/session_callbacks.h"
 #include "device/capture_thread.h"
@@ -23,7 +25,13 @@ namespace {
 // and the decoder but owns neither; shutdown joins it before releasing them.
 std::unique_ptr<VideoDecoder> g_pDecoder;
 std::unique_ptr<CaptureSession> g_pSession;
+std::unique_ptr<AudioPlayer> g_pAudio;  // null with --no-audio
+MirrorStages g_Stages;
 std::thread g_CaptureThread;
+
+void StopAudio() {
+  if (g_pAudio != nullptr) StopAudioOutput(*g_pAudio);
+}
 
 void RequestCaptureStop() {
   if (g_pSession != nullptr) g_pSession->nRunState.store(kRunStopRequested);
@@ -35,9 +43,11 @@ void StopCaptureAndRelease() {
   // capture thread from decoding into released objects. The window is already
   // gone; the stop sequence (mode-off request, close) finishes here.
   if (g_CaptureThread.joinable()) g_CaptureThread.join();
+  StopAudio();
   if (g_pDecoder != nullptr) CloseVideoDecoder(*g_pDecoder);
   SetFramePublishedNotifier(nullptr, nullptr);
   g_pDecoder.reset();
+  g_pAudio.reset();
   g_pSession.reset();
   CloseLogFile();
 }
@@ -55,10 +65,11 @@ bool OpenUserLog() {
 // The display can go away under the program, and the windowing library then
 // ends the process with exit(): the capture thread still gets its stop
 // sequence (the device is switched back) and is joined before the objects it
-// uses are destroyed.
+// uses are destroyed; so is the sound output's thread.
 void StopCaptureAtExit() {
   RequestCaptureStop();
   if (g_CaptureThread.joinable()) g_CaptureThread.join();
+  StopAudio();
 }
 
 }  // namespace
@@ -67,12 +78,36 @@ void OnMirrorWindowDestroyed() {
   RequestCaptureStop();
 }
 
+void OnMirrorMuteKey() {
+  if (g_pAudio == nullptr) return;
+  const bool bMuted = ToggleAudioMute(*g_pAudio);
+  PlayerLog(*g_pAudio, "audio: %s", bMuted ? "muted" : "unmuted");
+}
+
+MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid) {
+  MirrorOptions options;
+  for (const std::string& szArgument : afterUdid) {
+    if (szArgument == "--no-audio") options.bAudio = false;
+  }
+  return options;
+}
+
+bool IsHelpArgument(const std::string& szFirst) {
+  return szFirst == "--help" || szFirst == "-h";
+}
+
+int ShowUsage() {
+  ShellShowUsage(kTextUsage);
+  return kExitOk;
+}
+
 int StartUsbVideo(const std::string& szUtf8Udid) {
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(szUtf8Udid);
   if (pSession == nullptr) return 4;
   g_pSession = std::move(pSession);
-  // What the session's callbacks receive first: the decoder the video slots feed.
-  g_pSession->pCallbackContext = g_pDecoder.get();
+  // What the session's callbacks receive first: the stages the slots feed.
+  g_Stages = {g_pDecoder.get(), g_pAudio.get()};
+  g_pSession->pCallbackContext = &g_Stages;
   g_pSession->nRunState.store(kRunRunning);
   try {
     g_CaptureThread = std::thread(CaptureThreadProc, g_pSession.get());
@@ -85,7 +120,7 @@ int StartUsbVideo(const std::string& szUtf8Udid) {
   return 0;
 }
 
-int RunMirror(const std::string* pszUtf8Udid) {
+int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
   if (pszUtf8Udid == nullptr) {
     ShellShowError(false, kTextMissingUdid);
     return kExitNoUdid;
@@ -106,8 +141,14 @@ int RunMirror(const std::string* pszUtf8Udid) {
     return kExitNoDecoder;
   }
 
-  InstallSessionCallbacks(g_Callbacks, OpenUserLog());
+  const bool bLogOn = OpenUserLog();
+  InstallSessionCallbacks(g_Callbacks, bLogOn);
   SetFramePublishedNotifier(ShellRequestRepaint, nullptr);
+  if (options.bAudio) {
+    g_pAudio = std::make_unique<AudioPlayer>();
+    if (bLogOn) g_pAudio->pfnLog = WriteLogLine;
+    StartAudioOutput(*g_pAudio);
+  }
 
   const int nStartResult = StartUsbVideo(*pszUtf8Udid);
   if (nStartResult != 0) {

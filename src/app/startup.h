@@ -2,6 +2,7 @@
 // the command line.
 #pragma once
 
+#include <span>
 #include <string>
 
 inline constexpr int kExitOk = 0;
@@ -9,10 +10,25 @@ inline constexpr int kExitNoUdid = 2;
 inline constexpr int kExitNoWindow = 3;
 inline constexpr int kExitNoDecoder = 4;
 
+// What the arguments after the UDID ask for.
+struct MirrorOptions {
+  bool bAudio = true;  // off with --no-audio
+};
+
+// --no-audio among the arguments after the UDID; anything else there is
+// ignored, as it always was.
+MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid);
+
+// --help or -h as the first argument: no UDID starts with '-'.
+bool IsHelpArgument(const std::string& szFirst);
+
+// Shows how to start the program (ShellShowUsage) and returns exit code 0.
+int ShowUsage();
+
 // Runs the whole program. pszUtf8Udid is null when there was no argument;
 // otherwise it is the first argument in UTF-8 (empty when it was empty or could
 // not be converted). Returns the process exit code.
-int RunMirror(const std::string* pszUtf8Udid);
+int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options = {});
 
 // Creates the session, sets it running and starts the capture thread:
 // 0 when it runs, 4 when the thread (or the session's buffers) could not be had.
@@ -21,3 +37,7 @@ int StartUsbVideo(const std::string& szUtf8Udid);
 // Called by the shell's window procedure when the window is destroyed: asks
 // the capture thread to stop.
 void OnMirrorWindowDestroyed();
+
+// Called by the shell when the M key is pressed in the window: mutes or
+// unmutes the sound.
+void OnMirrorMuteKey();

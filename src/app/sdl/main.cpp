@@ -1,10 +1,14 @@
-// Linux entry point: the first argument is the UDID, already UTF-8 bytes.
+// Linux entry point: the first argument is the UDID (or --help / -h), already
+// UTF-8 bytes; the options follow it.
 #include <string>
+#include <vector>
 
 #include "app/startup.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || argv[1] == nullptr) return RunMirror(nullptr);
   const std::string szUdid = argv[1];
-  return RunMirror(&szUdid);
+  if (IsHelpArgument(szUdid)) return ShowUsage();
+  const std::vector<std::string> options(argv + 2, argv + argc);
+  return RunMirror(&szUdid, ReadMirrorOptions(options));
 }

@@ -121,6 +121,11 @@ void ShellShowNotice(const char* szUtf8Text) {
   std::fflush(stderr);
 }
 
+void ShellShowUsage(const char* szUtf8Text) {
+  std::fputs(szUtf8Text, stdout);
+  std::fflush(stdout);
+}
+
 void ShellRunMessageLoop() {
   SDL_Event event;
   while (g_pWindow != nullptr && SDL_WaitEvent(&event) != 0) {
@@ -133,6 +138,8 @@ void ShellRunMessageLoop() {
                  event.window.event == SDL_WINDOWEVENT_EXPOSED) {
         PaintMirror();
       }
+    } else if (event.type == SDL_KEYDOWN) {
+      if (event.key.keysym.sym == SDLK_m && event.key.repeat == 0) OnMirrorMuteKey();
     } else if (event.type == g_nRepaintEvent) {
       g_bRepaintPending.store(false);
       PaintMirror();

@@ -1,10 +1,12 @@
 // The Windows entry point: reads the command line itself (wWinMain's narrow
-// view of it is not used) and hands the first argument to start-up as UTF-8.
+// view of it is not used) and hands the first argument (the UDID, or --help /
+// -h) and the options after it to start-up as UTF-8.
 #include <windows.h>
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "app/startup.h"
 #include "app/win32/wide_text.h"
@@ -21,10 +23,13 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, PWSTR /*pC
     return RunMirror(nullptr);
   }
   std::string szUtf8Udid;
+  std::vector<std::string> options;
   {
     const std::wstring szWideUdid = pArgv[1];
+    for (int i = 2; i < nArgs; ++i) options.push_back(WideToUtf8(pArgv[i]));
     LocalFree(pArgv);
     szUtf8Udid = WideToUtf8(szWideUdid);
   }
-  return RunMirror(&szUtf8Udid);
+  if (IsHelpArgument(szUtf8Udid)) return ShowUsage();
+  return RunMirror(&szUtf8Udid, ReadMirrorOptions(options));
 }

@@ -33,6 +33,10 @@ LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LP
     case WM_CLOSE:
       DestroyWindow(hWindow);
       return 0;
+    case WM_KEYDOWN:
+      // Bit 30: the key was already down (auto-repeat).
+      if (wParam == 'M' && (lParam & (1 << 30)) == 0) OnMirrorMuteKey();
+      return 0;
     case WM_ERASEBKGND:
       // Every paint covers the whole client area; an erase would only flash.
       return 1;
@@ -85,6 +89,12 @@ void ShellShowNotice(const char* szUtf8Text) {
   const std::wstring szText = Utf8ToWide(szUtf8Text);
   const std::wstring szCaption = Utf8ToWide(kMessageCaption);
   MessageBoxW(nullptr, szText.c_str(), szCaption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+void ShellShowUsage(const char* szUtf8Text) {
+  const std::wstring szText = Utf8ToWide(szUtf8Text);
+  const std::wstring szCaption = Utf8ToWide(kMessageCaption);
+  MessageBoxW(nullptr, szText.c_str(), szCaption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void ShellRunMessageLoop() {
