@@ -59,12 +59,45 @@ bool ParseUnplug(std::string_view szParams, DeviceConfig& config, std::string& s
   return true;
 }
 
+// "hz=N[,drift=P]" after the name of a tone item: P in parts per million,
+// either sign.
+bool ParseTone(std::string_view szParams, DeviceConfig& config, std::string& szError) {
+  for (const std::string_view szPair : Split(szParams, ',')) {
+    const size_t nEquals = szPair.find('=');
+    const std::string_view szKey = szPair.substr(0, nEquals);
+    std::string_view szValue =
+        nEquals == std::string_view::npos ? std::string_view() : szPair.substr(nEquals + 1);
+    const bool bNegative = szKey == "drift" && !szValue.empty() && szValue[0] == '-';
+    if (bNegative) szValue.remove_prefix(1);
+    uint64_t qwValue = 0;
+    if (!ParseNumber(szValue, qwValue)) {
+      szError = "expected key=number in \"" + std::string(szPair) + "\"";
+      return false;
+    }
+    if (szKey == "hz" && qwValue >= 1 && qwValue < 24000) {
+      config.nToneHz = static_cast<uint32_t>(qwValue);
+    } else if (szKey == "drift" && qwValue <= 100000) {
+      config.nToneDriftPpm = static_cast<int32_t>(bNegative ? -static_cast<int64_t>(qwValue)
+                                                            : static_cast<int64_t>(qwValue));
+    } else {
+      szError = "bad tone parameter \"" + std::string(szPair) + "\"";
+      return false;
+    }
+  }
+  if (config.nToneHz == 0) {
+    szError = "tone needs hz=N";
+    return false;
+  }
+  return true;
+}
+
 bool ParseItem(std::string_view szItem, DeviceConfig& config, std::string& szError) {
   const size_t nColon = szItem.find(':');
   const std::string_view szName = szItem.substr(0, nColon);
   const std::string_view szParams =
       nColon == std::string_view::npos ? std::string_view() : szItem.substr(nColon + 1);
   if (szName == "unplug") return ParseUnplug(szParams, config, szError);
+  if (szName == "tone") return ParseTone(szParams, config, szError);
   if (!szParams.empty()) {
     // Built from the name outwards: GCC 12 at -O3 misreads a literal joined
     // with the name's string as overlapping copies (-Wrestrict).

@@ -79,7 +79,11 @@ void AdvanceStage(ProtocolSession& session, uint64_t qwNow) {
          session.stage != Stage::Media && session.stage != Stage::Stopped) {
     session.stage = static_cast<Stage>(static_cast<int>(session.stage) + 1);
     session.bStageSent = session.stage == Stage::Media || session.stage == Stage::Stopped;
-    if (session.stage == Stage::Media) session.dNextPictureAt = static_cast<double>(qwNow);
+    if (session.stage == Stage::Media) {
+      session.dNextPictureAt = static_cast<double>(qwNow);
+      session.qwMediaStartedAt = qwNow;
+      session.qwNextAudioAt = qwNow;
+    }
   }
 }
 
@@ -90,9 +94,29 @@ NextTransfer Ready(Bytes vecBytes) {
   return next;
 }
 
+// A tone keeps its own clock, as a phone's sound does whatever its pictures
+// do: an `eat!` every 20 ms, independent of the host's NEEDs, carrying every
+// frame due by the end of its span on a clock the drift puts off the host's.
+// A late packet carries more frames instead of losing them.
+constexpr uint64_t kToneChunkMs = 20;
+
+Bytes ToneChunk(ProtocolSession& session, const DeviceConfig& config, uint64_t qwNow) {
+  const double dHostMs = static_cast<double>(qwNow - session.qwMediaStartedAt + kToneChunkMs);
+  const double dDue = dHostMs * 48.0 * (1.0 + config.nToneDriftPpm * 1e-6);
+  const auto qwDue = static_cast<uint64_t>(std::max(dDue, 0.0));
+  const auto nFrames =
+      qwDue > session.qwAudioFrames ? static_cast<uint32_t>(qwDue - session.qwAudioFrames) : 0;
+  Bytes eat = AudioSamplePacket(session.qwAudioClockRef, session.qwAudioFrames, nFrames,
+                                session.qwAudioFrames == 0, config.nToneHz);
+  session.qwAudioFrames += nFrames;
+  session.qwNextAudioAt = std::max(session.qwNextAudioAt, qwNow) + kToneChunkMs;
+  return eat;
+}
+
 // The next picture with the audio of its span, packed in one of three ways
 // so that the host meets several packets per transfer and single ones.
-NextTransfer Picture(ProtocolSession& session, const VideoSource& video, bool bStill,
+// With a tone, the picture goes alone.
+NextTransfer Picture(ProtocolSession& session, const VideoSource& video, const DeviceConfig& config,
                      uint64_t qwNow) {
   const AccessUnit& unit = video.units[session.nNextUnit];
   const ParameterSets* pFormat = unit.nParamSet != session.nHostParamSet
@@ -104,16 +128,19 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, bool bS
       VideoSamplePacket(session.qwVideoClockRef, unit, pFormat, session.qwVideoPtsNs, qwDurationNs);
   session.qwVideoPtsNs += qwDurationNs;
 
-  const double dFrames = 48.0 * video.dFrameMs + session.dAudioCarry;
-  const auto nFrames = static_cast<uint32_t>(dFrames);
-  session.dAudioCarry = dFrames - nFrames;
-  Bytes eat = AudioSamplePacket(session.qwAudioClockRef, session.qwAudioFrames, nFrames,
-                                session.qwAudioFrames == 0);
-  session.qwAudioFrames += nFrames;
+  Bytes eat;
+  if (config.nToneHz == 0) {
+    const double dFrames = 48.0 * video.dFrameMs + session.dAudioCarry;
+    const auto nFrames = static_cast<uint32_t>(dFrames);
+    session.dAudioCarry = dFrames - nFrames;
+    eat = AudioSamplePacket(session.qwAudioClockRef, session.qwAudioFrames, nFrames,
+                            session.qwAudioFrames == 0);
+    session.qwAudioFrames += nFrames;
+  }
 
   if (++session.nNextUnit == video.units.size()) {
     // A phone whose screen stands still sends nothing until it changes.
-    session.bStreamEnded = bStill;
+    session.bStreamEnded = config.bStill;
     // Otherwise from the top again, and the host hears the format anew.
     session.nNextUnit = 0;
     session.nHostParamSet = -1;
@@ -123,19 +150,24 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, bool bS
       std::max(session.dNextPictureAt, static_cast<double>(qwNow)) + video.dFrameMs;
 
   Bytes transfer;
-  switch (++session.nPictures % 3) {
-    case 0:
-      transfer = std::move(feed);
-      session.outbox.push_back(std::move(eat));
-      break;
-    case 1:
-      transfer = std::move(feed);
-      PutBytes(transfer, eat);
-      break;
-    default:
-      transfer = std::move(eat);
-      PutBytes(transfer, feed);
-      break;
+  if (config.nToneHz != 0) {
+    ++session.nPictures;
+    transfer = std::move(feed);
+  } else {
+    switch (++session.nPictures % 3) {
+      case 0:
+        transfer = std::move(feed);
+        session.outbox.push_back(std::move(eat));
+        break;
+      case 1:
+        transfer = std::move(feed);
+        PutBytes(transfer, eat);
+        break;
+      default:
+        transfer = std::move(eat);
+        PutBytes(transfer, feed);
+        break;
+    }
   }
   const bool bSkewOut = std::any_of(session.expected.begin(), session.expected.end(),
                                     [](const Expected& e) { return e.kind == Expected::Skew; });
@@ -183,13 +215,18 @@ NextTransfer PollDevice(ProtocolSession& session, const DeviceConfig& config,
       session.bStreamEnded) {
     return {};
   }
-  if (session.nNeedCredits <= 0) return {};  // the host has not asked for more
-  if (!config.bFast && session.dNextPictureAt > static_cast<double>(qwNow)) {
-    NextTransfer next;
+  const bool bTone = config.nToneHz != 0;
+  if (bTone && qwNow >= session.qwNextAudioAt) return Ready(ToneChunk(session, config, qwNow));
+  NextTransfer next;
+  if (session.nNeedCredits <= 0) {
+    // the host has not asked for more
+  } else if (!config.bFast && session.dNextPictureAt > static_cast<double>(qwNow)) {
     next.qwDueAt = static_cast<uint64_t>(std::ceil(session.dNextPictureAt));
-    return next;
+  } else {
+    return Picture(session, *pVideo, config, qwNow);
   }
-  return Picture(session, *pVideo, config.bStill, qwNow);
+  if (bTone) next.qwDueAt = std::min(next.qwDueAt, session.qwNextAudioAt);
+  return next;
 }
 
 }  // namespace vsim

@@ -44,9 +44,11 @@ struct ProtocolSession {
   double dNextPictureAt = 0;
   int64_t qwVideoPtsNs = 0;
   uint64_t qwAudioFrames = 0;
-  double dAudioCarry = 0;     // fraction of an audio frame owed to the next packet
-  int nPictures = 0;          // sent in this session
-  bool bStreamEnded = false;  // still: the last picture is out, no more media
+  uint64_t qwMediaStartedAt = 0;  // host time the media began (the tone's clock counts from it)
+  uint64_t qwNextAudioAt = 0;     // tone: when its next packet is due
+  double dAudioCarry = 0;         // fraction of an audio frame owed to the next packet
+  int nPictures = 0;              // sent in this session
+  bool bStreamEnded = false;      // still: the last picture is out, no more media
   bool bStopRequested = false;
 };
 

@@ -1,5 +1,7 @@
 #include "sample_buffers.h"
 
+#include <cmath>
+
 #include "host_packets.h"
 
 namespace vsim {
@@ -9,6 +11,7 @@ namespace {
 constexpr uint32_t kNanoseconds = 1000000000;
 constexpr uint32_t kAudioRate = 48000;
 constexpr uint32_t kBytesPerFrame = 4;
+constexpr double kPi = 3.14159265358979323846;
 
 void PutTime(Bytes& out, int64_t qwValue, uint32_t nScale) {
   PutU64(out, static_cast<uint64_t>(qwValue));
@@ -69,8 +72,24 @@ Bytes VideoSamplePacket(uint64_t qwClockRef, const AccessUnit& unit, const Param
   return AsynPacket(qwClockRef, FourCC("feed"), sbuf);
 }
 
-Bytes AudioSamplePacket(uint64_t qwClockRef, uint64_t qwFirstFrame, uint32_t nFrames,
-                        bool bFormat) {
+Bytes AudioSamples(uint64_t qwFirstFrame, uint32_t nFrames, uint32_t nToneHz) {
+  Bytes samples(size_t{nFrames} * kBytesPerFrame, 0);
+  if (nToneHz == 0) return samples;
+  for (uint32_t i = 0; i < nFrames; ++i) {
+    // The phase from whole numbers, so hours of frames lose no precision.
+    const uint64_t qwCycle = (qwFirstFrame + i) * nToneHz % kAudioRate;
+    const double dValue = 8192.0 * std::sin(2.0 * kPi * static_cast<double>(qwCycle) / kAudioRate);
+    const auto nValue = static_cast<uint16_t>(static_cast<int16_t>(std::lround(dValue)));
+    for (size_t nByte = 0; nByte < kBytesPerFrame; nByte += 2) {
+      samples[i * kBytesPerFrame + nByte] = static_cast<uint8_t>(nValue & 0xFF);
+      samples[i * kBytesPerFrame + nByte + 1] = static_cast<uint8_t>(nValue >> 8);
+    }
+  }
+  return samples;
+}
+
+Bytes AudioSamplePacket(uint64_t qwClockRef, uint64_t qwFirstFrame, uint32_t nFrames, bool bFormat,
+                        uint32_t nToneHz) {
   Bytes sbuf;
   const size_t nStart = BeginItem(sbuf, FourCC("sbuf"));
   Bytes time;
@@ -86,7 +105,7 @@ Bytes AudioSamplePacket(uint64_t qwClockRef, uint64_t qwFirstFrame, uint32_t nFr
   }
   PutBytes(sbuf, U32Item(FourCC("nsmp"), nFrames));
   PutBytes(sbuf, U32Item(FourCC("ssiz"), kBytesPerFrame));
-  PutBytes(sbuf, Item(FourCC("sdat"), Bytes(size_t{nFrames} * kBytesPerFrame, 0)));
+  PutBytes(sbuf, Item(FourCC("sdat"), AudioSamples(qwFirstFrame, nFrames, nToneHz)));
   EndItem(sbuf, nStart);
   return AsynPacket(qwClockRef, FourCC("eat!"), sbuf);
 }

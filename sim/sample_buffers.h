@@ -14,9 +14,11 @@ namespace vsim {
 Bytes VideoSamplePacket(uint64_t qwClockRef, const AccessUnit& unit, const ParameterSets* pFormat,
                         int64_t qwPtsNs, int64_t qwDurationNs);
 
-// nFrames of silent 48 kHz 16-bit stereo starting at frame qwFirstFrame,
-// with the audio format description when bFormat.
-Bytes AudioSamplePacket(uint64_t qwClockRef, uint64_t qwFirstFrame, uint32_t nFrames, bool bFormat);
+// nFrames of 48 kHz 16-bit stereo starting at frame qwFirstFrame, with the
+// audio format description when bFormat: silence, or with nToneHz a sine of
+// that frequency at a quarter of full scale (-12 dBFS) in both channels.
+Bytes AudioSamplePacket(uint64_t qwClockRef, uint64_t qwFirstFrame, uint32_t nFrames, bool bFormat,
+                        uint32_t nToneHz = 0);
 
 // The format description item of a video picture.
 Bytes VideoFormatDescription(const ParameterSets& format);

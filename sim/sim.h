@@ -66,6 +66,8 @@ struct DeviceConfig {
   bool bUnplugRepeats = false;   // ... after every N pictures of each connection
   uint64_t qwReplugAfterMs = 0;  // ... and come back this much later (0: never);
                                  // applies to every unplug of the device
+  uint32_t nToneHz = 0;          // audio: a sine of this frequency (0: silence)
+  int32_t nToneDriftPpm = 0;     // ... on an audio clock this far off the host's
 };
 
 // Removes every device, empties the transcript and queued transfers.
