@@ -13,11 +13,11 @@ namespace {
 constexpr double kSteerOnMs = 4.0;
 constexpr double kSteerOffMs = 1.0;
 // Per millisecond of error and second of evaluation: the proportional part
-// takes half the error away in the next second, the integral part learns the
-// clocks' drift over a few seconds (the pair settles without overshoot on a
-// one-second step).
-constexpr double kProportionalGain = 0.5 / 1000.0;
-constexpr double kIntegralGain = 0.1 / 1000.0;
+// would take the whole error away in the next second, the integral part
+// learns the clocks' drift; together they settle in a few seconds without
+// overshoot (a double pole at one half per second).
+constexpr double kProportionalGain = 1.0 / 1000.0;
+constexpr double kIntegralGain = 0.25 / 1000.0;
 
 void ResetDriftWindow(DriftControl& drift) {
   drift.dLevelSum = 0;

@@ -1,0 +1,102 @@
+// What the two audio slots make of what a device sends: the formats played,
+// hostile ones, and the controls around the buffer.
+#include "audio/audio_player.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+void CountLine(void* pContext, const char*) {
+  ++*static_cast<int*>(pContext);
+}
+
+// Samples of a period that are not silent.
+int Audible(AudioPlayer& player, const AudioFormat& played) {
+  std::vector<int16_t> period(static_cast<size_t>(played.nRate / 100) * played.nChannels);
+  PlayerFill(player, period.data(), static_cast<uint32_t>(period.size()), played);
+  return static_cast<int>(
+      std::count_if(period.begin(), period.end(), [](int16_t v) { return v != 0; }));
+}
+
+// nBytes of non-silent samples, in a block of exactly that size, so that a
+// read past its end is caught by the address sanitizer.
+void Send(AudioPlayer& player, size_t nBytes, uint64_t qwNowMs) {
+  const std::vector<uint8_t> chunk(nBytes, 0x11);
+  PlayerAudioData(player, chunk.data(), static_cast<int32_t>(chunk.size()), qwNowMs);
+}
+
+TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
+  struct Case {
+    const char* szName;
+    uint32_t nBits;
+    uint32_t nChannels;
+    int32_t nRate;
+    size_t nExtraBytes;  // after 60 ms of whole frames
+    bool bDataBeforeFormat;
+    bool bPlays;
+  };
+  const Case cases[] = {
+      {"48 kHz stereo", 16, 2, 48000, 0, false, true},
+      {"8 kHz mono", 16, 1, 8000, 0, false, true},
+      {"192 kHz, 8 channels", 16, 8, 192000, 0, false, true},
+      {"a trailing partial frame", 16, 2, 48000, 3, false, true},
+      {"data before the format", 16, 2, 48000, 0, true, true},
+      {"24-bit", 24, 2, 48000, 0, false, false},
+      {"32-bit", 32, 2, 48000, 0, false, false},
+      {"no bits", 0, 2, 48000, 0, false, false},
+      {"no channels", 16, 0, 48000, 0, false, false},
+      {"9 channels", 16, 9, 48000, 0, false, false},
+      {"huge channel count", 16, 0xFFFFFFFF, 48000, 0, false, false},
+      {"7999 Hz", 16, 2, 7999, 0, false, false},
+      {"192001 Hz", 16, 2, 192001, 0, false, false},
+      {"negative rate", 16, 2, -48000, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.szName);
+    AudioPlayer player;
+    int nLines = 0;
+    player.pfnLog = CountLine;
+    player.pLogContext = &nLines;
+    const AudioFormat played = c.bPlays ? AudioFormat{c.nRate, c.nChannels} : AudioFormat{48000, 2};
+    const size_t nFrameBytes = 2 * static_cast<size_t>(std::min(c.nChannels, 8u));
+    const size_t nBytes = static_cast<size_t>(std::max(c.nRate, 8000)) * 60 / 1000 * nFrameBytes;
+    if (c.bDataBeforeFormat) Send(player, nBytes + 1, 0);
+    EXPECT_EQ(Audible(player, played), 0);
+    // Devices repeat their format with later samples.
+    PlayerAudioFormat(player, c.nBits, c.nChannels, c.nRate);
+    PlayerAudioFormat(player, c.nBits, c.nChannels, c.nRate);
+    Send(player, nBytes + c.nExtraBytes, 10);
+    EXPECT_EQ(Audible(player, played) > 0, c.bPlays);
+    EXPECT_EQ(nLines, c.bPlays ? 0 : 1);
+  }
+}
+
+TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
+  AudioPlayer player;
+  const AudioFormat stereo{48000, 2};
+  PlayerAudioFormat(player, 16, 2, 48000);
+  Send(player, 48 * 60 * 4, 0);  // 60 ms: above the target, so playing
+  EXPECT_TRUE(ToggleAudioMute(player));
+  EXPECT_EQ(Audible(player, stereo), 0);
+  EXPECT_FALSE(ToggleAudioMute(player));
+  EXPECT_GT(Audible(player, stereo), 0);
+  // A card that plays another format than the buffer holds gets silence.
+  EXPECT_EQ(Audible(player, AudioFormat{48000, 1}), 0);
+  EXPECT_GT(Audible(player, stereo), 0);  // 30 ms left
+  // More than 100 ms without a chunk: a new start, silent until the target.
+  Send(player, 48 * 10 * 4, 150);
+  EXPECT_EQ(Audible(player, stereo), 0);
+  Send(player, 48 * 20 * 4, 160);
+  EXPECT_GT(Audible(player, stereo), 0);
+  // A refused format silences what was held; a playable one plays again.
+  PlayerAudioFormat(player, 24, 2, 48000);
+  EXPECT_EQ(Audible(player, stereo), 0);
+  PlayerAudioFormat(player, 16, 1, 44100);
+  Send(player, 441 * 6 * 2, 200);
+  EXPECT_GT(Audible(player, AudioFormat{44100, 1}), 0);
+}
+
+}  // namespace

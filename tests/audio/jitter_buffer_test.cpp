@@ -1,0 +1,131 @@
+// The jitter buffer and its drift control on a virtual clock: a device
+// sending a ramp in chunks on its own clock, a card pulling 10 ms periods.
+#include "audio/jitter_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+struct Scenario {
+  const char* szName;
+  double dDriftPpm;       // the device's clock against the card's
+  uint32_t nChunkMs;      // the device sends a chunk this often
+  uint32_t nHoldEveryMs;  // bursts: this often, chunks are held back...
+  uint32_t nHoldMs;       // ... this long, then come together (0: never)
+  uint32_t nPauseAtMs;    // the device's sound stops here...
+  uint32_t nPauseMs;      // ... this long (0: never)
+  bool bFormatChange;     // halfway, 44.1 kHz mono instead of 48 kHz stereo
+  double dToleranceMs;    // the settled mean level's distance from the target
+  bool bCutsAllowed;      // drops or silences are expected
+};
+
+struct Outcome {
+  double dMaxLevelMs = 0;
+  double dSettledMeanMs = 0;
+  int nJumps = 0;  // steps in the played ramp other than 0..2
+};
+
+constexpr uint32_t kRunMs = 60000;
+constexpr uint32_t kSettledFromMs = 50000;
+
+// What a device sends: a triangle of slope 1 between 0 and 20000 in every
+// channel, so every played step is at most the resampling step.
+int16_t Ramp(uint64_t qwFrame) {
+  const auto nPhase = static_cast<int>(qwFrame % 40000);
+  return static_cast<int16_t>(nPhase < 20000 ? nPhase : 40000 - nPhase);
+}
+
+Outcome Simulate(const Scenario& scenario) {
+  JitterBuffer buffer;
+  AudioFormat format{48000, 2};
+  SetJitterFormat(buffer, format);
+  Outcome outcome;
+  uint64_t qwSent = 0;        // device frames made so far
+  double dDeviceStartMs = 0;  // when the device's clock (of this format) began
+  double dLevelSum = 0;
+  int nLevelSamples = 0;
+  int nPrevious = -1;
+  std::vector<uint8_t> vecChunk;
+  std::vector<int16_t> vecPeriod;
+  for (uint32_t t = 0; t < kRunMs; ++t) {
+    if (scenario.bFormatChange && t == kRunMs / 2) {
+      format = {44100, 1};
+      SetJitterFormat(buffer, format);
+      qwSent = 0;
+      dDeviceStartMs = t;
+      nPrevious = -1;
+    }
+    const bool bPaused = scenario.nPauseMs != 0 && t >= scenario.nPauseAtMs &&
+                         t < scenario.nPauseAtMs + scenario.nPauseMs;
+    const bool bHeld = scenario.nHoldMs != 0 && t % scenario.nHoldEveryMs < scenario.nHoldMs;
+    const double dDue =
+        (t - dDeviceStartMs) * format.nRate / 1000.0 * (1.0 + scenario.dDriftPpm * 1e-6);
+    if (bPaused) {
+      qwSent = static_cast<uint64_t>(dDue);  // a silent device sends nothing
+    } else if (t % scenario.nChunkMs == 0 && !bHeld) {
+      const size_t nFrames = static_cast<size_t>(dDue) - qwSent;
+      vecChunk.resize(nFrames * format.nChannels * 2);
+      for (size_t i = 0; i < nFrames * format.nChannels; ++i) {
+        const int16_t nValue = Ramp(qwSent + i / format.nChannels);
+        vecChunk[2 * i] = static_cast<uint8_t>(nValue & 0xFF);
+        vecChunk[2 * i + 1] = static_cast<uint8_t>(nValue >> 8);
+      }
+      qwSent += nFrames;
+      PushAudio(buffer, vecChunk, t);
+      outcome.dMaxLevelMs = std::max(outcome.dMaxLevelMs, JitterLevelMs(buffer));
+    }
+    if (t % 10 == 0) {
+      if (t >= kSettledFromMs) {
+        dLevelSum += JitterLevelMs(buffer);
+        ++nLevelSamples;
+      }
+      vecPeriod.assign(format.nRate / 100 * format.nChannels, 0);
+      PullAudio(buffer, vecPeriod, format);
+      for (size_t i = 0; i < vecPeriod.size(); i += format.nChannels) {
+        const int nValue = vecPeriod[i];
+        // Both channels carry the same ramp.
+        if (format.nChannels == 2 && vecPeriod[i + 1] != nValue) ++outcome.nJumps;
+        if (nPrevious > 0 && nValue > 0) {
+          const int nStep = nValue - nPrevious;
+          if (std::abs(nStep) > 2) ++outcome.nJumps;
+        }
+        nPrevious = nValue;
+      }
+    }
+  }
+  outcome.dSettledMeanMs = dLevelSum / nLevelSamples;
+  return outcome;
+}
+
+TEST(JitterBuffer, LevelSettlesAtTheTargetAndNeverPassesTheMaximum) {
+  const Scenario scenarios[] = {
+      {"steady", 0, 20, 0, 0, 0, 0, false, 3, false},
+      {"device 0.5% fast", 5000, 20, 0, 0, 0, 0, false, 3, false},
+      {"device 0.5% slow", -5000, 20, 0, 0, 0, 0, false, 3, false},
+      // At the correction's limit the level cannot come back from what it
+      // gained before the limit was reached: it holds there, without cuts.
+      {"device 2% fast", 20000, 20, 0, 0, 0, 0, false, 30, false},
+      {"device 2% slow", -20000, 20, 0, 0, 0, 0, false, 30, false},
+      {"33 ms chunks, 0.2% fast", 2000, 33, 0, 0, 0, 0, false, 3, false},
+      {"bursts of 40 ms every second", 0, 10, 1000, 40, 0, 0, false, 3, true},
+      {"bursts of 300 ms every 5 s, 0.5% slow", -5000, 20, 5000, 300, 0, 0, false, 3, true},
+      {"stall of 80 ms", 0, 20, 0, 0, 10000, 80, false, 3, true},
+      {"stall of 2 s, 0.5% fast", 5000, 20, 0, 0, 10000, 2000, false, 3, true},
+      {"format change, 0.5% fast", 5000, 20, 0, 0, 0, 0, true, 3, true},
+  };
+  for (const Scenario& scenario : scenarios) {
+    SCOPED_TRACE(scenario.szName);
+    const Outcome outcome = Simulate(scenario);
+    EXPECT_LE(outcome.dMaxLevelMs, kAudioMaxMs + 0.1);
+    EXPECT_NEAR(outcome.dSettledMeanMs, kAudioTargetMs, scenario.dToleranceMs);
+    if (!scenario.bCutsAllowed) {
+      EXPECT_EQ(outcome.nJumps, 0);
+    }
+  }
+}
+
+}  // namespace
