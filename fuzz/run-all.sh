@@ -10,7 +10,7 @@ seconds="${1:-20}"
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${VELTRONA_FUZZ_BUILD:-$here/../build-fuzz}"
 work="$(mktemp -d "${TMPDIR:-/tmp}/veltrona-fuzz.XXXXXX")"
-targets=(receive_path_fuzz sample_buffer_fuzz video_slots_fuzz)
+targets=(receive_path_fuzz sample_buffer_fuzz video_slots_fuzz audio_input_fuzz)
 
 status=0
 for target in "${targets[@]}"; do
