@@ -50,6 +50,17 @@ void PlayerFill(AudioPlayer& player, int16_t* pOut, uint32_t nSamples, const Aud
   if (player.bMuted.load(std::memory_order_relaxed)) std::fill(out.begin(), out.end(), int16_t{0});
 }
 
+void PlayerReportLosses(AudioPlayer& player) {
+  const AudioLosses losses = JitterLosses(player.buffer);
+  const uint64_t qwDropped = losses.qwDroppedFrames - player.reported.qwDroppedFrames;
+  const uint64_t qwSilent = losses.qwUnderrunFrames - player.reported.qwUnderrunFrames;
+  player.reported = losses;
+  if (qwDropped == 0 && qwSilent == 0) return;
+  PlayerLog(player,
+            "audio: %llu frames dropped above the maximum, %llu of silence after running dry",
+            static_cast<unsigned long long>(qwDropped), static_cast<unsigned long long>(qwSilent));
+}
+
 bool ToggleAudioMute(AudioPlayer& player) {
   // Only the window's thread flips it: a load and a store are enough.
   const bool bMuted = !player.bMuted.load();

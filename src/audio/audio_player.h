@@ -23,6 +23,7 @@ struct AudioPlayer {
   uint32_t nRefusedChannels = 0;
   int32_t nRefusedRate = 0;
   bool bRefusedLogged = false;
+  AudioLosses reported;  // what PlayerReportLosses last saw
 };
 
 // 16-bit samples, 1 to 8 channels, 8 to 192 kHz.
@@ -41,6 +42,11 @@ void PlayerAudioData(AudioPlayer& player, const uint8_t* pData, int32_t nSize, u
 // For the output's callback: the next samples in the format its card plays;
 // silence while muted (the buffer still runs, so unmuting is in time).
 void PlayerFill(AudioPlayer& player, int16_t* pOut, uint32_t nSamples, const AudioFormat& played);
+
+// Called about once a second by the output's thread: logs what was lost
+// since the last call, if anything (a line per second at most, and none from
+// the card's callback).
+void PlayerReportLosses(AudioPlayer& player);
 
 // Flips muting; returns true when now muted.
 bool ToggleAudioMute(AudioPlayer& player);

@@ -151,12 +151,13 @@ void PullAudio(JitterBuffer& buffer, std::span<int16_t> out, const AudioFormat& 
     }
   }
   if (nFrame < nFrames) {
-    // Dry: silence, and nothing is dropped to make up for it; playback
-    // starts again at the target.
+    // Dry: silence for as long as nothing comes, and nothing is dropped
+    // afterwards to make up for it; the low level then steers the
+    // correction back up, unless the pause grows into a new start.
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(nFrame * nChannels), out.end(), int16_t{0});
     buffer.qwUnderrunFrames += nFrames - nFrame;
-    buffer.bPlaying = false;
     buffer.dPhase = 0;
+    // A device that sends nothing says nothing about its clock.
     ResetDriftWindow(drift);
     return;
   }
@@ -169,6 +170,11 @@ void PullAudio(JitterBuffer& buffer, std::span<int16_t> out, const AudioFormat& 
 AudioFormat JitterFormat(JitterBuffer& buffer) {
   std::lock_guard lock(buffer.mutex);
   return buffer.format;
+}
+
+AudioLosses JitterLosses(JitterBuffer& buffer) {
+  std::lock_guard lock(buffer.mutex);
+  return {buffer.qwDroppedFrames, buffer.qwUnderrunFrames};
 }
 
 double JitterLevelMs(JitterBuffer& buffer) {

@@ -54,8 +54,7 @@ struct JitterBuffer {
   bool bHadChunk = false;
   uint64_t qwLastChunkMs = 0;
   DriftControl drift;
-  // What was lost, for the log and the tests: frames dropped above the
-  // maximum, and output frames filled with silence after running dry.
+  // What was lost (JitterLosses).
   uint64_t qwDroppedFrames = 0;
   uint64_t qwUnderrunFrames = 0;
 };
@@ -80,6 +79,14 @@ void PullAudio(JitterBuffer& buffer, std::span<int16_t> out, const AudioFormat& 
 
 // The format the buffer holds (zero when nothing is playable).
 AudioFormat JitterFormat(JitterBuffer& buffer);
+
+// What was lost so far: frames dropped above the maximum, output frames of
+// silence after running dry.
+struct AudioLosses {
+  uint64_t qwDroppedFrames = 0;
+  uint64_t qwUnderrunFrames = 0;
+};
+AudioLosses JitterLosses(JitterBuffer& buffer);
 
 // The level in milliseconds, for tests and benchmarks.
 double JitterLevelMs(JitterBuffer& buffer);

@@ -3,6 +3,7 @@
 // card would play to a file.
 #include <SDL.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -74,11 +75,14 @@ void OutputThread(SdlOutput* pOutput) {
   SdlOutput& output = *pOutput;
   std::unique_lock lock(output.mutex);
   for (;;) {
-    output.wake.wait(lock, [&] { return output.bFormatChanged || output.bStop; });
+    const bool bWoken = output.wake.wait_for(lock, std::chrono::seconds(1),
+                                             [&] { return output.bFormatChanged || output.bStop; });
     if (output.bStop) break;
+    const bool bReopen = bWoken && output.bFormatChanged;
     output.bFormatChanged = false;
     lock.unlock();
-    OpenDevice(output);
+    if (bReopen) OpenDevice(output);
+    PlayerReportLosses(*output.pPlayer);
     lock.lock();
   }
   lock.unlock();

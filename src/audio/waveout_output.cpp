@@ -97,7 +97,9 @@ void FeederThread(WaveOutput* pOutput) {
         if ((output.headers[i].dwFlags & WHDR_DONE) != 0) FillAndWrite(output, i);
       }
     }
-    WaitForSingleObject(output.hWake, INFINITE);
+    // At least once a second, for the report of what was lost.
+    if (WaitForSingleObject(output.hWake, 1000) == WAIT_TIMEOUT)
+      PlayerReportLosses(*output.pPlayer);
   }
   CloseDevice(output);
 }

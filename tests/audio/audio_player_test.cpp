@@ -94,9 +94,14 @@ TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
   // A refused format silences what was held; a playable one plays again.
   PlayerAudioFormat(player, 24, 2, 48000);
   EXPECT_EQ(Audible(player, stereo), 0);
+  const AudioFormat mono{44100, 1};
   PlayerAudioFormat(player, 16, 1, 44100);
   Send(player, 441 * 6 * 2, 200);
-  EXPECT_GT(Audible(player, AudioFormat{44100, 1}), 0);
+  for (int i = 0; i < 6; ++i) EXPECT_GT(Audible(player, mono), 0);
+  // Run dry: silence, and what comes within 100 ms plays at once.
+  EXPECT_EQ(Audible(player, mono), 0);
+  Send(player, 441 * 2, 270);
+  EXPECT_GT(Audible(player, mono), 0);
 }
 
 }  // namespace

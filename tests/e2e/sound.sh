@@ -28,8 +28,8 @@ wait_for_bytes() {
 
 # What the file holds: 48 kHz 16-bit stereo. From 300 ms after the first
 # sound to 50 ms before the last (after the window closes the card plays
-# silence until the program has stopped), every 10 ms holds the tone; the
-# zero crossings give its frequency.
+# silence until the program has stopped), no half millisecond is silent;
+# the zero crossings give the tone's frequency.
 analyse() {
   python3 - "$1" <<'PYTHON'
 import math, struct, sys
@@ -45,9 +45,12 @@ if last - first < 2 * 48000:
     sys.exit('only %d ms of sound' % ((len(left) - start) // 48))
 def rms(channel, a, b):
     return math.sqrt(sum(v * v for v in channel[a:b]) / (b - a))
-for a in range(first, last - 480, 480):
-    if rms(left, a, a + 480) < 2000 or rms(right, a, a + 480) < 2000:
-        sys.exit('gap at %d ms after the first sound' % ((a - start) // 48))
+# A 1 kHz sine never stays at zero for half a millisecond.
+silent = 0
+for i in range(first, last):
+    silent = silent + 1 if left[i] == 0 and right[i] == 0 else 0
+    if silent == 24:
+        sys.exit('gap at %d ms after the first sound' % ((i - start) // 48))
 crossings = sum(1 for i in range(first + 1, last) if (left[i - 1] < 0) != (left[i] < 0))
 hz = crossings / 2 / ((last - first) / 48000)
 level = rms(left, first, last) / 32768
