@@ -13,18 +13,22 @@ void CountLine(void* pContext, const char*) {
   ++*static_cast<int*>(pContext);
 }
 
-// Samples of a period that are not silent.
-int Audible(AudioPlayer& player, const AudioFormat& played) {
+void CountCall(void* pContext) {
+  ++*static_cast<int*>(pContext);
+}
+
+// Samples of a period that are not silent (or that hold nValue).
+int Audible(AudioPlayer& player, const AudioFormat& played, int nValue = 0) {
   std::vector<int16_t> period(static_cast<size_t>(played.nRate / 100) * played.nChannels);
   PlayerFill(player, period.data(), static_cast<uint32_t>(period.size()), played);
-  return static_cast<int>(
-      std::count_if(period.begin(), period.end(), [](int16_t v) { return v != 0; }));
+  return static_cast<int>(std::count_if(
+      period.begin(), period.end(), [&](int16_t v) { return nValue == 0 ? v != 0 : v == nValue; }));
 }
 
 // nBytes of non-silent samples, in a block of exactly that size, so that a
 // read past its end is caught by the address sanitizer.
-void Send(AudioPlayer& player, size_t nBytes, uint64_t qwNowMs) {
-  const std::vector<uint8_t> chunk(nBytes, 0x11);
+void Send(AudioPlayer& player, size_t nBytes, uint64_t qwNowMs, uint8_t nByte = 0x11) {
+  const std::vector<uint8_t> chunk(nBytes, nByte);
   PlayerAudioData(player, chunk.data(), static_cast<int32_t>(chunk.size()), qwNowMs);
 }
 
@@ -58,8 +62,11 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
     SCOPED_TRACE(c.szName);
     AudioPlayer player;
     int nLines = 0;
+    int nReopens = 0;
     player.pfnLog = CountLine;
     player.pLogContext = &nLines;
+    player.pfnFormatChanged = CountCall;
+    player.pOutputContext = &nReopens;
     const AudioFormat played = c.bPlays ? AudioFormat{c.nRate, c.nChannels} : AudioFormat{48000, 2};
     const size_t nFrameBytes = 2 * static_cast<size_t>(std::min(c.nChannels, 8u));
     const size_t nBytes = static_cast<size_t>(std::max(c.nRate, 8000)) * 60 / 1000 * nFrameBytes;
@@ -71,6 +78,7 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
     Send(player, nBytes + c.nExtraBytes, 10);
     EXPECT_EQ(Audible(player, played) > 0, c.bPlays);
     EXPECT_EQ(nLines, c.bPlays ? 0 : 1);
+    EXPECT_EQ(nReopens, c.bPlays ? 1 : 0);
   }
 }
 
@@ -102,6 +110,18 @@ TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
   EXPECT_EQ(Audible(player, mono), 0);
   Send(player, 441 * 2, 270);
   EXPECT_GT(Audible(player, mono), 0);
+  // Above the maximum the oldest go, down to the target: of 150 ms (cut to
+  // 50 at once) and then 70 ms more, the last 50 ms play.
+  Send(player, 441 * 15 * 2, 280, 0x11);
+  Send(player, 441 * 7 * 2, 281, 0x22);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Audible(player, mono, 0x2222), 441);
+  EXPECT_EQ(Audible(player, mono), 0);
+  // Each refused format is said once, however often it comes.
+  int nLines = 0;
+  player.pfnLog = CountLine;
+  player.pLogContext = &nLines;
+  for (const int32_t nRate : {7000, 7000, 300000, 7000}) PlayerAudioFormat(player, 16, 2, nRate);
+  EXPECT_EQ(nLines, 3);
 }
 
 }  // namespace
