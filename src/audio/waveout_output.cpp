@@ -90,6 +90,7 @@ void OpenDevice(WaveOutput& output) {
 
 void FeederThread(WaveOutput* pOutput) {
   WaveOutput& output = *pOutput;
+  ULONGLONG qwReportedAt = GetTickCount64();
   while (!output.bStop.load()) {
     if (output.bFormatChanged.exchange(false)) OpenDevice(output);
     if (output.hWave != nullptr) {
@@ -97,9 +98,11 @@ void FeederThread(WaveOutput* pOutput) {
         if ((output.headers[i].dwFlags & WHDR_DONE) != 0) FillAndWrite(output, i);
       }
     }
-    // At least once a second, for the report of what was lost.
-    if (WaitForSingleObject(output.hWake, 1000) == WAIT_TIMEOUT)
+    if (GetTickCount64() - qwReportedAt >= 1000) {
+      qwReportedAt = GetTickCount64();
       PlayerReportLosses(*output.pPlayer);
+    }
+    WaitForSingleObject(output.hWake, 1000);
   }
   CloseDevice(output);
 }
