@@ -27,6 +27,7 @@ struct Reader {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   AudioPlayer player;
+  player.bCardOpen = true;
   Reader input{pData, nSize};
   uint64_t qwNowMs = 0;
   while (input.More()) {

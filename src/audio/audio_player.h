@@ -11,6 +11,9 @@
 struct AudioPlayer {
   JitterBuffer buffer;
   std::atomic<bool> bMuted{false};
+  // Set by the output while a card plays: without one, chunks are not even
+  // kept (they would only be dropped above the maximum, second after second).
+  std::atomic<bool> bCardOpen{false};
   // Where a line for the user's log goes (null: nowhere).
   void (*pfnLog)(void* pContext, const char* szLine) = nullptr;
   void* pLogContext = nullptr;
@@ -36,7 +39,8 @@ bool IsPlayableAudioFormat(uint32_t nBitsPerChannel, uint32_t nChannels, int32_t
 void PlayerAudioFormat(AudioPlayer& player, uint32_t nBitsPerChannel, uint32_t nChannels,
                        int32_t nSampleRate);
 
-// The onAudioData slot's work: the chunk into the buffer, at qwNowMs.
+// The onAudioData slot's work: the chunk into the buffer, at qwNowMs, while a
+// card plays.
 void PlayerAudioData(AudioPlayer& player, const uint8_t* pData, int32_t nSize, uint64_t qwNowMs);
 
 // For the output's callback: the next samples in the format its card plays;

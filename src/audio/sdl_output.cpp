@@ -44,6 +44,7 @@ void OnFormatChanged(void* pContext) {
 
 void CloseDevice(SdlOutput& output) {
   if (output.device == 0) return;
+  output.pPlayer->bCardOpen.store(false);
   SDL_CloseAudioDevice(output.device);  // waits for a running callback
   output.device = 0;
 }
@@ -68,6 +69,7 @@ void OpenDevice(SdlOutput& output) {
     return;
   }
   PlayerLog(*output.pPlayer, "audio: playing %d Hz, %u channels", format.nRate, format.nChannels);
+  output.pPlayer->bCardOpen.store(true);
   SDL_PauseAudioDevice(output.device, 0);
 }
 

@@ -38,6 +38,7 @@ void OnFormatChanged(void* pContext) {
 
 void CloseDevice(WaveOutput& output) {
   if (output.hWave == nullptr) return;
+  output.pPlayer->bCardOpen.store(false);
   waveOutReset(output.hWave);  // hands every queued buffer back as done
   for (WAVEHDR& header : output.headers) {
     waveOutUnprepareHeader(output.hWave, &header, sizeof header);
@@ -85,6 +86,7 @@ void OpenDevice(WaveOutput& output) {
     waveOutPrepareHeader(output.hWave, &header, sizeof header);
   }
   PlayerLog(*output.pPlayer, "audio: playing %d Hz, %u channels", format.nRate, format.nChannels);
+  output.pPlayer->bCardOpen.store(true);
   for (int i = 0; i < kBuffers; ++i) FillAndWrite(output, i);
 }
 

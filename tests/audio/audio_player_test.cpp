@@ -49,6 +49,7 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.szName);
     AudioPlayer player;
+    player.bCardOpen = true;
     int nLines = 0;
     int nReopens = 0;
     player.pfnLog = [](void* pCount, const char*) { ++*static_cast<int*>(pCount); };
@@ -74,6 +75,9 @@ TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
   AudioPlayer player;
   const AudioFormat stereo{48000, 2};
   PlayerAudioFormat(player, 16, 2, 48000);
+  Send(player, 48 * 60 * 4, 0);  // no card open: not even kept
+  EXPECT_EQ(Audible(player, stereo), 0);
+  player.bCardOpen = true;
   Send(player, 48 * 60 * 4, 0);  // 60 ms: above the target, so playing
   EXPECT_TRUE(ToggleAudioMute(player));
   EXPECT_EQ(Audible(player, stereo), 0);
