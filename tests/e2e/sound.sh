@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The sound a user hears, through SDL's disk audio driver (the raw output in a
 # file): the simulated phone's 1 kHz tone comes out at its frequency and level
-# with no gaps after the first 300 ms; --no-audio writes nothing audible;
-# --help says how to start the program.
+# with no gaps after the first 300 ms, until M mutes it; --no-audio writes
+# nothing audible; --help says how to start the program.
 source "$(dirname "$0")/lib.sh"
 
 # run_with <sound file> <arguments after the UDID...>
@@ -11,10 +11,10 @@ run_with() {
   shift
   SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" \
     VELTRONA_SIM_STREAM="$WORK/stream.h264" VELTRONA_SIM_SERIAL="$SERIAL" \
-    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" LD_PRELOAD="$SIM_LIBRARY" \
+    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$SIM_LIBRARY" \
     "$PROGRAM" "$UDID" "$@" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
   PROGRAM_PID=$!
-  window_id >/dev/null || fail "no window"
+  WINDOW=$(window_id) || fail "no window"
 }
 
 # 48 kHz 16-bit stereo. From 300 ms after the first sound to 50 ms before the
@@ -57,6 +57,8 @@ until [[ $(stat -c %s "$WORK/sound.raw" 2>/dev/null || echo 0) -ge $((48000 * 4 
   [[ $SECONDS -lt $deadline ]] || fail "less than 4 s of sound within 30 s"
   sleep 0.2
 done
+xdotool windowfocus --sync "$WINDOW" key m
+wait_for_line "$WORK/log.txt" "audio: muted" 10
 close_program
 [[ $EXIT_CODE -eq 0 ]] || fail "exit code $EXIT_CODE"
 analyse "$WORK/sound.raw" || fail "the tone did not come out whole"
