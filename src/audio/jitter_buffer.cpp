@@ -140,8 +140,10 @@ void PullAudio(JitterBuffer& buffer, std::span<int16_t> out, const AudioFormat& 
         buffer.nLevel >= 2 ? pRing + ((buffer.nOldest + 1) % buffer.nCapacity) * nChannels : pA;
     int16_t* pOut = out.data() + nFrame * nChannels;
     for (size_t c = 0; c < nChannels; ++c) {
+      // Rounded half away from zero by hand: std::lround is a library call
+      // per sample, and the card's callback holds the lock meanwhile.
       const double dValue = pA[c] + (pB[c] - pA[c]) * buffer.dPhase;
-      pOut[c] = static_cast<int16_t>(std::lround(dValue));
+      pOut[c] = static_cast<int16_t>(dValue + (dValue >= 0 ? 0.5 : -0.5));
     }
     buffer.dPhase += dStep;
     while (buffer.dPhase >= 1.0 && buffer.nLevel > 0) {
