@@ -143,7 +143,8 @@ std::string Describe(const Bytes& input) {
   Add(buf.HasFormatDescription, "fd=" + Text(f.MediaType));
   Add(f.VideoWidth != 0, to_string(f.VideoWidth) + "x" + to_string(f.VideoHeight));
   Add(f.CodecType != 0, Text(f.CodecType));
-  Add(!f.SPS_and_PPS.empty(), H(f.SPS) + " " + H(f.PPS) + " " + to_string(f.SPS_and_PPS.size()));
+  const bool bSets = ExtractParameterSets(buf);  // again: what it says of the extensions
+  Add(bSets, H(f.SPS) + " " + H(f.PPS) + " " + to_string(f.SPS_and_PPS.size()));
   Add(AudioBitsPerChannel(f) != 0, to_string(AudioBitsPerChannel(f)) + "/" +
                                        to_string(AudioChannelsPerFrame(f)) + "/" +
                                        to_string(static_cast<int>(AudioSampleRate(f))));
@@ -183,7 +184,7 @@ TEST(CaptureFraming, TransfersSplitIntoWholePacketsOrAreDroppedWhole) {
   // Each transfer, and the result and packet of each ReceivePacket it gives.
   const std::pair<Bytes, std::vector<std::pair<int32_t, Bytes>>> cases[] = {
       {Join({kPing, clok, need}), {{72, kPing}, {36, clok}, {20, need}}},  // from one read
-      {Hex("010203"), {{3, {}}}},
+      {Hex("05000000 67"), {{0, {}}}},
       {Hex("10000000"), {{4, {}}}},
       {Hex("08000000 676e6970"), {{8, Hex("08000000 676e6970")}}},
       {largest, {{0x500000, largest}}},
@@ -369,16 +370,17 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
     int32_t nRunState = kRunRunning;
   };
   const Case cases[] = {
-      // Pings from nine bytes up are answered, eight bytes are no packet;
-      // unknown kinds are logged, unknown sub-types passed over.
-      {{Hex("08000000 676e6970"), Join({Le(9), Le(Code("ping")), Hex("00")}), Hex("010203"), kPing,
-        Join({Le(12), Le(0xDEADBEEF), Le(0)}), Join({Le(28), Le(Code("rply")), Bytes(20, 0)}),
-        SyncPacket("zzzz", 1, 2, 3), AsynPacket("need", Le(0)), AsynPacket("hpd1", {})},
+      // Pings from nine bytes up are answered, eight bytes and a dropped transfer are
+      // no packet; unknown kinds are logged, unknown sub-types passed over.
+      {{Hex("08000000 676e6970"), Join({Le(9), Le(Code("ping")), Hex("00")}), Hex("010203"),
+        Hex("07000000 676e6970 00"), kPing, Join({Le(12), Le(0xDEADBEEF), Le(0)}),
+        Join({Le(28), Le(Code("rply")), Bytes(20, 0)}), SyncPacket("zzzz", 1, 2, 3),
+        AsynPacket("need", Le(0)), AsynPacket("hpd1", {})},
        W(kPing) + W(kPing),
        "PING received | PING received | ReceiveLoop unknown magic type:(0xdeadbeef) | ReceiveLoop "
        "unknown magic type:(0x72706c79)" +
            kLost,
-       2500},
+       2750},
       // Requests too short for the fields their handlers read go unanswered.
       {{Request("cwpa", 35), Request("cvrp", 35), Request("afmt", 27), Request("clok", 27),
         Request("time", 27), Request("go! ", 27), Request("skew", 27), Request("stop", 27),
