@@ -58,9 +58,7 @@ wait_until() {
   done
 }
 
-window_id() {
-  timeout 20 xdotool search --sync --onlyvisible --name '^Veltrona - iOS$' | head -n 1
-}
+window_id() { timeout 20 xdotool search --sync --onlyvisible --name '^Veltrona - iOS$' | head -n 1; }
 
 # ended_with <code>: waits for the program to end and checks its exit code.
 ended_with() {
