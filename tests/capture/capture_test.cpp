@@ -1,6 +1,5 @@
-// The capture side: its readers of what a broken or hostile device may send and
-// its item writer, a table each; the receive loop against a scripted device;
-// the capture thread against the device that speaks the protocol.
+// The capture side: its readers of what a hostile device sends and its item writer, a table each;
+// the receive loop against a scripted device; the capture thread against the protocol-speaking one.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -169,11 +168,12 @@ TEST(CaptureItems, WriterIsByteExactAndReaderStaysInside) {
   };
   for (const auto& [built, szExpected] : written) EXPECT_EQ(H(built), H(Hex(szExpected)));
 
-  // The tag's wire bytes anywhere, byte by byte, but not in the last four.
+  // The tag's wire bytes anywhere, byte by byte, but not in the last four; a header whole or not.
   EXPECT_EQ(FindTag(Hex("76746164 00"), Code("datv")), 0u);
   EXPECT_EQ(FindTag(Hex("00 76746164 00"), Code("datv")), 1u);
   EXPECT_FALSE(FindTag(Hex("0000 76746164"), Code("datv")));
   EXPECT_FALSE(FindTag(Hex("64617476 00"), Code("datv")));
+  EXPECT_FALSE(ReadItemHeader(Hex("0d000000 6b7274"), 0));  // a length without its tag
 }
 
 TEST(CaptureFraming, TransfersSplitIntoWholePacketsOrAreDroppedWhole) {
@@ -208,6 +208,9 @@ TEST(CaptureFraming, TransfersSplitIntoWholePacketsOrAreDroppedWhole) {
     }
     EXPECT_EQ(connection.pSession->nPendingLength, 0u) << i;
   }
+  connection.pSession->nPendingLength = 0x500001;  // past the buffer: dropped, not read
+  EXPECT_EQ(ReceivePacket(*connection.pSession, vecPacket), 0);
+  EXPECT_EQ(connection.pSession->nPendingLength, 0u);
 }
 
 TEST(CaptureSampleBuffer, FieldsAreReadOnlyWhereTheyFit) {
@@ -356,9 +359,7 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
       "Send NEED 0x0000000000000010 | Send CVRP-RPLY {correlation:0x0000000000000077, "
       "clockRef:0x00000000001000bf}";
   const std::string kNoData = kEmpty + "0800000066756273\n";
-  const auto Request = [](const char(&szSubType)[5], size_t nSize) {
-    return Cut(SyncPacket(szSubType, 1, 2, 3), nSize);
-  };
+  const auto Request = [](const char(&sz)[5], size_t n) { return Cut(SyncPacket(sz, 1, 2, 3), n); };
   const std::string kKeepAlive = "control 0x40 0x40 0x6400 0x6400 0\n" + W(kPing);
   const uint64_t kId = 0x1122334455667788;
   struct Case {
