@@ -3,60 +3,89 @@
 // instead of hiding behind the same mistake on both sides.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "support/h264_maker.h"
 
 namespace captest {
 
 using Bytes = std::vector<uint8_t>;
-
-// Four-character code as the protocol stores it: first character in the
-// most significant byte, little-endian on the wire.
+// Four-character code: first character in the most significant byte.
 constexpr uint32_t Code(const char (&szCode)[5]) {
   uint32_t nValue = 0;
   for (int i = 0; i < 4; ++i) nValue = (nValue << 8) | static_cast<uint8_t>(szCode[i]);
   return nValue;
 }
-
-void PutLe32(Bytes& bytes, uint32_t nValue);
-void PutLe64(Bytes& bytes, uint64_t qwValue);
-void PutBe32(Bytes& bytes, uint32_t nValue);
-uint32_t GetLe32(std::span<const uint8_t> bytes, size_t nOffset);
-uint64_t GetLe64(std::span<const uint8_t> bytes, size_t nOffset);
-double GetLeF64(std::span<const uint8_t> bytes, size_t nOffset);
-
-// Bytes from a text of hexadecimal pairs, spaces allowed: "0d 00 00 00".
-Bytes Hex(const std::string& szHex);
-
-Bytes Join(std::initializer_list<Bytes> parts);
-
-// Item: u32 length with the header, tag, payload.
-Bytes Item(const char (&szTag)[5], std::span<const uint8_t> payload);
-
-// Packets.
-Bytes SyncPacket(const char (&szSubType)[5], uint64_t qwClockRef, uint64_t qwCorrelationId,
-                 uint64_t qwDeviceClockRef);
-Bytes AsynPacket(const char (&szSubType)[5], std::span<const uint8_t> payload,
-                 uint64_t qwClockRef = 0x51);
-Bytes PacketOfKind(uint32_t nMagic, size_t nSize);
-
-// Sample-buffer children.
-Bytes Opts(int64_t i64Value, uint32_t nTimeScale);
-Bytes VideoFdsc(std::span<const uint8_t> record, uint32_t nWidth = 320, uint32_t nHeight = 240);
-Bytes AudioFdsc(uint32_t nBits, uint32_t nChannels, double dRate);
-// sdat of length-prefixed units.
-Bytes Sdat(const std::vector<Bytes>& vecUnits);
-Bytes Sbuf(std::initializer_list<Bytes> children);
-
-// The AVC configuration record shape: version, profile, compatibility,
-// level, 0xFF, 0xE1, SPS length and SPS, 1, PPS length and PPS, then the
-// four High-profile bytes when bHigh.
-Bytes ConfigRecord(const Bytes& sps, const Bytes& pps, bool bHigh = true);
-
-// A unit with its 4-byte big-endian length prefix.
-Bytes LengthPrefixed(const Bytes& unit);
+inline Bytes Le(uint64_t qwValue, int nBytes = 4) {
+  Bytes bytes;
+  for (int i = 0; i < nBytes; ++i) bytes.push_back(static_cast<uint8_t>(qwValue >> (8 * i)));
+  return bytes;
+}
+inline Bytes F64(double dValue) {
+  return Le(std::bit_cast<uint64_t>(dValue), 8);
+}
+// Bytes from hexadecimal pairs, spaces allowed: "0d000000 6b727473".
+inline Bytes Hex(std::string_view szHex) {
+  Bytes bytes;
+  for (size_t i = 0; i < szHex.size(); i += szHex[i] == ' ' ? 1 : 2) {
+    if (szHex[i] != ' ') bytes.push_back(std::stoi(std::string(szHex.substr(i, 2)), nullptr, 16));
+  }
+  return bytes;
+}
+inline std::string H(std::span<const uint8_t> bytes) {
+  std::string szText;
+  for (uint8_t by : bytes) szText += {"0123456789abcdef"[by >> 4], "0123456789abcdef"[by & 15]};
+  return szText;
+}
+inline Bytes Join(std::initializer_list<Bytes> parts) {
+  Bytes joined;
+  for (const Bytes& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+  return joined;
+}
+inline Bytes Item(const char (&szTag)[5], std::span<const uint8_t> payload) {
+  return Join({Le(8 + payload.size()), Le(Code(szTag)), Bytes(payload.begin(), payload.end())});
+}
+inline Bytes SyncPacket(const char (&szSubType)[5], uint64_t qwClockRef, uint64_t qwCorrelationId,
+                        uint64_t qwDeviceClockRef) {
+  return Join({Le(36), Le(Code("sync")), Le(qwClockRef, 8), Le(Code(szSubType)),
+               Le(qwCorrelationId, 8), Le(qwDeviceClockRef, 8)});
+}
+inline Bytes AsynPacket(const char (&szSubType)[5], std::span<const uint8_t> payload,
+                        uint64_t qwClockRef = 0x51) {
+  return Join({Le(20 + payload.size()), Le(Code("asyn")), Le(qwClockRef, 8), Le(Code(szSubType)),
+               Bytes(payload.begin(), payload.end())});
+}
+// Sample-buffer children; the video extensions hold the record among other entries.
+inline Bytes Opts(int64_t i64Value, uint32_t nTimeScale) {
+  return Item("opts",
+              Join({Le(static_cast<uint64_t>(i64Value), 8), Le(nTimeScale), Le(1), Le(0, 8)}));
+}
+inline Bytes VideoFdsc(std::span<const uint8_t> record, uint32_t nWidth = 320,
+                       uint32_t nHeight = 240) {
+  const Bytes extensions = Join({Item("strk", Hex("61766343")), Item("datv", record)});
+  return Item("fdsc", Join({Le(12), Le(Code("mdia")), Le(Code("vide")),
+                            Item("vdim", Join({Le(nWidth), Le(nHeight)})),
+                            Item("codc", Le(Code("avc1"))), Item("extn", extensions)}));
+}
+inline Bytes AudioFdsc(uint32_t nBits, uint32_t nChannels, double dRate) {
+  const uint32_t nFrame = nChannels * nBits / 8;
+  const Bytes asbd = Join({F64(dRate), Le(Code("lpcm")), Le(12), Le(nFrame), Le(1), Le(nFrame),
+                           Le(nChannels), Le(nBits), Le(0)});
+  return Item("fdsc", Join({Le(12), Le(Code("mdia")), Le(Code("soun")), Item("asbd", asbd)}));
+}
+inline Bytes Sdat(const std::vector<Bytes>& vecUnits) {
+  Bytes data;
+  for (const Bytes& unit : vecUnits) data = Join({data, vtest::MakeLengthPrefixed(unit)});
+  return Item("sdat", data);
+}
+inline Bytes Sbuf(std::initializer_list<Bytes> children) {
+  return Item("sbuf", Join(children));
+}
 
 }  // namespace captest

@@ -1,60 +1,43 @@
-// Stands in for Frameworks\ideviceinfo.exe in the Windows tests. Called as the
-// program calls the real tool ("-u <udid> -k DeviceName"); the UDID picks what
-// it does, so that one stub covers every way a tool can behave.
+// Stands in for Frameworks\ideviceinfo.exe in the Windows tests, called as the
+// program calls the real tool ("-u <udid> -k DeviceName"): the UDID says what to do.
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
-namespace {
-
-void Write(HANDLE hOutput, const std::string& szBytes) {
+static void Write(DWORD nStream, const std::string& szBytes) {
   DWORD nWritten = 0;
-  WriteFile(hOutput, szBytes.data(), static_cast<DWORD>(szBytes.size()), &nWritten, nullptr);
+  WriteFile(GetStdHandle(nStream), szBytes.data(), static_cast<DWORD>(szBytes.size()), &nWritten,
+            nullptr);
 }
 
-}  // namespace
-
 int main(int nArgs, char** pArgv) {
-  const HANDLE hOut = GetStdHandle(STD_OUTPUT_HANDLE);
-  const HANDLE hErr = GetStdHandle(STD_ERROR_HANDLE);
-  if (nArgs != 5 || std::strcmp(pArgv[1], "-u") != 0 || std::strcmp(pArgv[3], "-k") != 0 ||
-      std::strcmp(pArgv[4], "DeviceName") != 0) {
-    Write(hOut, std::string("unexpected command line: ") + GetCommandLineA() + "\n");
-    return 2;
-  }
-  const std::string szUdid = pArgv[2];
-  if (szUdid == "stderr") {
-    Write(hOut, "out\n");
-    Write(hErr, "err\n");
+  const std::string szUdid = nArgs > 2 ? pArgv[2] : "";
+  if (szUdid == "stdout") {
+    std::string szLine = "Stub iPhone";  // with the arguments as they arrived
+    for (int i = 1; i < nArgs; ++i) szLine += std::string(" ") + pArgv[i];
+    Write(STD_OUTPUT_HANDLE, szLine + "\n");
+  } else if (szUdid == "stderr") {
+    Write(STD_OUTPUT_HANDLE, "out\n");
+    Write(STD_ERROR_HANDLE, "err\n");
   } else if (szUdid == "flood") {
-    // Far more than a pipe holds: a reader that waits for the end first never gets it.
-    const std::string szBlock(4096, 'x');
-    for (int i = 0; i < 256; ++i) Write(hOut, szBlock);
-    // Reached only when the reader kept reading: a tool that blocked on the
-    // full pipe and was ended leaves no mark.
+    for (int i = 0; i < 256; ++i) Write(STD_OUTPUT_HANDLE, std::string(4096, 'x'));
+    // Reached only while the reader keeps reading.
     char szPath[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    std::string szMark = szPath;
-    szMark = szMark.substr(0, szMark.rfind('\\') + 1) + "flood.done";
-    CloseHandle(CreateFileA(szMark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    CloseHandle(CreateFileA((std::string(szPath) + ".flood").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   } else if (szUdid == "zero") {
-    Write(hOut, std::string("abc\0def\n", 8));
+    Write(STD_OUTPUT_HANDLE, std::string("abc\0def\n", 8));
   } else if (szUdid == "hang") {
-    // The named mutex lives exactly as long as this process does.
-    CreateMutexA(nullptr, FALSE, "VeltronaHangingStub");
-    Write(hOut, "partial\n");
+    CreateMutexA(nullptr, FALSE, "VeltronaHangingStub");  // lives as long as the process
+    Write(STD_OUTPUT_HANDLE, "partial\n");
     Sleep(INFINITE);
   } else if (szUdid == "startup") {
     STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
-    Write(hOut, "flags=" + std::to_string(startup.dwFlags) +
-                    " show=" + std::to_string(startup.wShowWindow) +
-                    " console=" + std::to_string(GetConsoleWindow() != nullptr) + "\n");
-  } else {
-    Write(hOut, "Stub iPhone " + szUdid + "\n");
+    Write(STD_OUTPUT_HANDLE, "flags=" + std::to_string(startup.dwFlags) +
+                                 " show=" + std::to_string(startup.wShowWindow) + " console=" +
+                                 std::to_string(GetConsoleWindow() != nullptr) + "\n");
   }
   return 0;
 }

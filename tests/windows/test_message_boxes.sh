@@ -1,26 +1,18 @@
 #!/bin/bash
-# Start-up without a usable UDID: the error box with the program's caption,
-# no mirror window, exit code 2 once the user has dismissed the box. Wine's
-# msgbox trace gives the box's text, which X cannot show.
+# Start-up without a usable UDID: the error box with the program's caption and
+# its text (Wine's msgbox trace gives the text, which X cannot show), no mirror
+# window, exit code 2 once the user has dismissed the box.
 . "$szHere/lib.sh"
 
-# MessageBoxCase NAME EXPECTED_TEXT ARG... : runs the program with the arguments.
-MessageBoxCase() {
-  local szName="$1" szText="$2"
-  shift 2
-  WINEDEBUG=trace+msgbox StartWine "$szName" "$szBuild/veltrona.exe" "$@"
-  local nBox
-  nBox="$(FindWindow 'Veltrona iOS')"
-  Check "$szName: a box captioned \"Veltrona iOS\" appears" test -n "$nBox"
-  [ -n "$nBox" ] || return
-  Check "$szName: no mirror window behind it" NoWindow 'Veltrona - iOS'
-  CloseBox() { xdotool windowfocus --sync "$nBox" key --clearmodifiers Return; }
-  CloseBox
-  Check "$szName: exit code 2 after the box is dismissed" test "$(ExitCode "$szName")" = 2
-  Check "$szName: the box says \"$szText\"" \
-    grep -aqF "MSGBOX_OnInit L\"$szText\"" "$szWork/$szName.err"
+MessageBox() {  # NAME TEXT ARG...
+  WINEDEBUG=trace+msgbox StartWine "$1" "$szBuild/veltrona.exe" "${@:3}"
+  nBox="$(FindWindow 'Veltrona iOS')" || fail "$1: no box"
+  ! xdotool search --onlyvisible --name '^Veltrona - iOS$' >/dev/null || fail "a mirror window"
+  CloseWindow "$nBox" Return
+  EndedWith "$1" 2
+  grep -aqF "MSGBOX_OnInit L\"$2\"" "$szWork/$1.err" || fail "$1: the box does not say \"$2\""
+  echo "$1: box \"$2\", exit code 2"
 }
 
-MessageBoxCase no-argument "Falta el UDID del dispositivo iOS."
-MessageBoxCase empty-argument "El UDID del dispositivo iOS no es valido." ""
-Finish
+MessageBox no-argument "Falta el UDID del dispositivo iOS."
+MessageBox empty-argument "El UDID del dispositivo iOS no es valido." ""

@@ -1,0 +1,61 @@
+// Start-up with a recording shell, the simulated bus and the virtual clock; the fit.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "app/app_texts.h"
+#include "app/fit_geometry.h"
+#include "app/shell.h"
+#include "app/startup.h"
+#include "platform/clock.h"
+#include "sim/sim.h"
+
+static bool g_bWindowCanBeCreated = true;
+static std::string g_szShell;  // what the shell was asked to do
+
+bool ShellCreateMirrorWindow() {
+  return g_bWindowCanBeCreated;
+}
+void ShellShowError(bool bOwnedByWindow, const char* szText) {
+  g_szShell += (bOwnedByWindow ? "owned box: " : "box: ") + std::string(szText) + "\n";
+}
+void ShellRunMessageLoop() {
+  g_szShell += "loop\n";
+  OnMirrorWindowDestroyed();
+}
+void ShellRequestRepaint(void*) {}
+
+namespace {
+
+TEST(Startup, RefusalsAndTheCloseGiveTheirExitCodes) {
+  const std::string szLongest = "\xC3\xA9" + std::string(61, 'x');  // non-ASCII is fine
+  const std::tuple<std::optional<std::string>, bool, int, std::string> cases[] = {
+      {std::nullopt, true, 2, "box: " + std::string(kTextMissingUdid) + "\n"},
+      {"", true, 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
+      {std::string(64, 'a'), true, 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
+      {"00008101-000A1B2C3D4E5F60", false, 3, ""},  // no display: no box either
+      {szLongest, true, 0, "loop\n"},               // the window is closed at once
+  };
+  UseVirtualClock(1000);
+  for (const auto& [szUdid, bWindow, nExit, szShell] : cases) {
+    vsim::Reset();
+    g_szShell.clear();
+    g_bWindowCanBeCreated = bWindow;
+    EXPECT_EQ(RunMirror(szUdid ? &*szUdid : nullptr), nExit);
+    EXPECT_EQ(g_szShell, szShell);
+  }
+  EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
+  UseRealClock();
+}
+
+TEST(FitPicture, LetterBoxedWithTheFillingSideTruncated) {
+  const auto Fit = [](int cw, int ch, int w, int h) {
+    const FitRect fit = FitPicture(cw, ch, w, h);
+    return std::array{fit.x, fit.y, fit.dw, fit.dh};
+  };
+  EXPECT_EQ(Fit(884, 611, 1170, 2532), (std::array{301, 0, 282, 611}));
+  EXPECT_EQ(Fit(884, 611, 2532, 1170), (std::array{0, 101, 884, 408}));
+  EXPECT_EQ(Fit(1000, 100, 10, 289), (std::array{498, 0, 3, 99}));  // 100/289*289 is below 100
+}
+
+}  // namespace

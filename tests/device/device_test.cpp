@@ -1,0 +1,217 @@
+// Finding, activating and keeping the device, on the simulated bus and the
+// virtual clock: minutes of reconnect logic in milliseconds.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "device/capture_thread.h"
+#include "device/serial_number.h"
+#include "device/usb_discovery.h"
+#include "log/log_texts.h"
+#include "platform/clock.h"
+#include "sim/sim.h"
+#include "video/session_callbacks.h"
+
+namespace {
+
+constexpr char kSerial[] = "00008101000a1b2c3d4e5f60";
+constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
+constexpr uint64_t kStart = 1'000'000;
+
+// Every log line with the virtual time it was written at.
+std::vector<std::pair<std::string, uint64_t>> g_vecLog;
+std::function<void(const std::string&)> g_onLine;
+
+// The log, a word a line, with "+<ms>" for each stretch of virtual time
+// between the lines and after the last.
+std::string LogWords() {
+  const std::pair<const char*, const char*> names[] = {
+      {kLogInitialising, "init"},        {kLogOpenDeviceOk, "open"},
+      {kLogOpenDeviceFailed, "absent"},  {kLogNotInCaptureMode, "not-capture"},
+      {kLogCaptureModeOnOk, "mode-on"},  {kLogCaptureModeOnFailed, "mode-failed"},
+      {kLogInCaptureMode, "in-capture"}, {kLogSetConfigFailed, "set-failed"},
+      {kLogCapturing, "capturing"},      {kLogDeviceName, "name"},
+      {kLogDeviceDisconnected, "gone"},  {kLogUnknownRunState, "unknown"}};
+  std::string szWords;
+  uint64_t qwPrevious = kStart;
+  const auto Waited = [&](uint64_t qwTicks) {
+    if (qwTicks != qwPrevious) szWords += "+" + std::to_string(qwTicks - qwPrevious) + " ";
+    qwPrevious = qwTicks;
+  };
+  for (const auto& [szLine, qwTicks] : g_vecLog) {
+    Waited(qwTicks);
+    std::string szWord = szLine.substr(0, szLine.find(",for Device "));
+    for (const auto& [szText, szName] : names)
+      if (szLine.starts_with(std::string_view(szText, std::strcspn(szText, "%")))) szWord = szName;
+    szWords += szWord + " ";
+  }
+  Waited(ClockTicks());
+  return szWords;
+}
+
+// What the device-access code did, a word an event (bulk writes left out).
+std::string Events() {
+  const char* const szWords[] = {"", " control", " cfg", " claim", " reset", " close", " open"};
+  std::string szEvents;
+  for (const vsim::Event& e : vsim::Transcript()) {
+    szEvents += e.kind <= vsim::Event::Open ? szWords[e.kind] : " ?";
+    if (e.kind == vsim::Event::SetConfiguration || e.kind == vsim::Event::ClaimInterface)
+      szEvents += std::to_string(e.nNumber);
+    if (std::tie(e.kind, e.nRequestType, e.nRequest, e.nValue, e.nLength) ==
+        std::tuple(vsim::Event::Control, 0x40, 0x52, 0, 0))
+      szEvents += e.nIndex == 2 ? "-on" : e.nIndex == 0 ? "-off" : "-mode?";
+  }
+  return szEvents;
+}
+
+// A scripted device (silent unless told otherwise) of a scenario the
+// simulated device knows ("capture", "cold+mode-fails", ...).
+vsim::DeviceConfig Device(const char* szScenario) {
+  vsim::DeviceConfig config;
+  std::string szError;
+  EXPECT_TRUE(vsim::ParseScenario(szScenario, config, szError)) << szError;
+  config.serial = kSerial;
+  config.behaviour = vsim::Behaviour::Scripted;
+  return config;
+}
+
+vsim::AltSetting Alt(std::vector<vsim::Endpoint> vecEndpoints, uint8_t byClass = 0xFF) {
+  return {.bInterfaceClass = byClass, .bInterfaceSubClass = 0x2A, .endpoints = vecEndpoints};
+}
+
+auto Fields(const UsbConfigChoice& c) {
+  return std::tuple(c.nConfig, c.nInterface, int(c.byInEndpoint), c.nInMaxPacket,
+                    int(c.byOutEndpoint), c.nOutMaxPacket);
+}
+
+TEST(Udid, SerialsInTheirNormalFormAndSessionsOnlyForAUdidThatFits) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"00008101000a1b2c3d4e5f60", "00008101-000A1B2C3D4E5F60"},
+      {"az`{AZ@[0000000000000000", "AZ`{AZ@[-0000000000000000"},  // only a-z change
+      {"ABCDEF0123456789ABCDEF0123456789ABCDEF01", "abcdef0123456789abcdef0123456789abcdef01"},
+      {"AZ@[az`{\xC3\x89", "az@[az`{\xC3\x89"},
+  };
+  for (const auto& [szSerial, szNormal] : cases)
+    EXPECT_EQ(NormaliseSerialNumber(szSerial), szNormal);
+  const std::string szLongest(sizeof CaptureSession::szUDID - 1, 'a');
+  EXPECT_EQ(CreateCaptureSession(szLongest)->szUDID, szLongest);
+  EXPECT_EQ(CreateCaptureSession(szLongest + "a"), nullptr);  // cut, it could match another
+}
+
+TEST(Device, CaptureInterfaceAndItsEndpointsAreChosenFromTheLayout) {
+  vsim::AltSetting empty = Alt({{0x81}, {0x02}});
+  empty.bZeroLength = true;
+  // Passed over: an empty alternate setting and one of another class; the
+  // largest packets win and, of equal ones, the first; the last configuration
+  // with the interface wins.
+  const vsim::AltSetting chosen = Alt({{0x81, 64}, {0x83}, {0x85}, {0x02, 64}, {0x04, 64}});
+  const std::pair<std::vector<vsim::Configuration>, UsbConfigChoice> cases[] = {
+      {{{1, {{{Alt({{0x81}, {0x02}})}}}}, {4, {{{empty, Alt({{0x81}, {0x02}}, 8), chosen}}}}},
+       {4, 0, 0x83, 512, 0x02, 64}},
+      {{{2, {{{Alt({{0x81, 0}, {0x02, 0}})}}}}}, {2, 0, 0x81, 0, 0x02, 0}},
+      {{{1, {{{Alt({{0x81}, {0x02}})}}}}, {3, {{{Alt({})}}}}}, {3, 0, 0, -1, 0, -1}},
+  };
+  const std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
+  for (const auto& [layout, expected] : cases) {
+    ResetCaptureState(*pSession);  // while its handle still means something
+    vsim::Reset();
+    vsim::DeviceConfig config = Device("capture");
+    config.layoutAfterModeOn = layout;
+    vsim::AddDevice(config);
+    ASSERT_EQ(OpenDevice(*pSession, kUdid), kOpenDeviceOk);
+    FindMuxAndQtConfig(*pSession, pSession->pDevice, pSession->MuxConfig, pSession->QtConfig);
+    EXPECT_EQ(Fields(pSession->QtConfig), Fields(expected));
+  }
+  UsbConfigChoice untouched{7, 7};
+  FindMuxAndQtConfig(*pSession, nullptr, untouched, untouched);
+  EXPECT_EQ(Fields(untouched), Fields({7, 7}));
+}
+
+TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
+  const std::string szOpen = "init open Found MuxConfig[1]  Interface[1] ";
+  const std::string szFound =
+      szOpen + "Found MuxConfig[2]  Interface[1] Found QtConfig[2]  Interface[2] in-capture ";
+  const std::string szSwitch = szOpen + "not-capture +1000 mode-on +2000 ";
+  const std::string szCapture = szFound + "+1000 capturing name ";
+  // Switched, captured, lost (the next attempt closes the lost handle), absent
+  // for three attempts, back, and stopped while capturing: mode-off goes out
+  // on the claimed interface before the close.
+  const std::string szReconnect = szSwitch + szCapture + "gone +1000 " +
+                                  "init absent +1000 init absent +1000 init absent +1000 " +
+                                  szSwitch + szCapture + "+2000 ";
+  const std::string szReconnectEvents =
+      " open control-on close open cfg2 claim2 close open control-on close open cfg2 claim2 "
+      "control-off close";
+  struct Case {
+    int32_t nRunState;
+    const char* szScenario;  // "": none that matches
+    std::string szStopOn, szLog, szEvents;
+    int nStopAt = 1;
+  };
+  const Case cases[] = {
+      {kRunRunning, "", kLogOpenDeviceFailed, "init absent +2000 ", " open close open close"},
+      {kRunRunning, "cold", kLogCapturing, szReconnect, szReconnectEvents, 2},
+      {kRunStopRequested, "capture", "", "+1000 ", ""},  // before the first look
+      {kRunStopped, "capture", "", "+1000 ", ""},
+      {7, "capture", "", "unknown +1000 ", ""},
+      {kRunRunning, "cold+mode-fails", kLogCaptureModeOnFailed,
+       szOpen + "not-capture +1000 mode-failed +2000 ", " open control-on control-off close"},
+      {kRunRunning, "capture+claim-fails", kLogSetConfigFailed, szFound + "set-failed +2000 ",
+       " open cfg2 claim2 control-off close"},
+      {kRunRunning, "capture+set-config-fails", kLogSetConfigFailed, szFound + "set-failed +2000 ",
+       " open cfg2 control-off close"},
+  };
+  const std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
+  CaptureSession& s = *pSession;
+  g_Callbacks.onLog = [](void*, const char* szText) {
+    g_vecLog.emplace_back(szText, ClockTicks());
+    g_onLine(szText);
+  };
+  testing::internal::CaptureStdout();
+  for (const Case& c : cases) {
+    vsim::Reset();
+    UseVirtualClock(kStart);
+    g_vecLog.clear();
+    if (*c.szScenario != '\0') {
+      vsim::QueueUnplug(vsim::AddDevice(Device(c.szScenario)));
+    } else {  // another vendor's (never opened), an unreadable serial, another serial
+      vsim::DeviceConfig other = Device("capture"), wrong = Device("capture");
+      other.idVendor = 0x1234;
+      wrong.serial[23] = '1';
+      for (const auto& device : {other, Device("serial-fails"), wrong}) vsim::AddDevice(device);
+    }
+    int nAbsent = 0, nStops = 0;
+    g_onLine = [&](const std::string& szLine) {
+      if (szLine == kLogOpenDeviceFailed && ++nAbsent == 3) vsim::Replug(0);
+      if (szLine == c.szStopOn && ++nStops == c.nStopAt) s.nRunState.store(kRunStopRequested);
+    };
+    // What a connection leaves in the session is gone before the next.
+    s.qwNeedClockRef = s.qwFirstAudioPts = s.qwFirstAudioLocal = s.qwLastAudioPts = 9;
+    s.qwLastAudioLocal = s.qwSyncClockRef = s.nPendingOffset = s.nPendingLength = 9;
+    s.nVideoHeadSet = 9;
+    s.bAudioClockStarted = s.bFirstAsynNotified = true;
+    s.bAudioHeadMissing = s.bFirstProcessVideo = false;
+    s.vecNeedPacket.assign(20, 1);
+    s.nRunState.store(c.nRunState);
+    EXPECT_EQ(CaptureThreadProc(&s), 0u);
+    EXPECT_EQ(LogWords(), c.szLog);
+    EXPECT_EQ(Events(), c.szEvents) << c.szLog;
+    EXPECT_TRUE(s.pDevHandle == nullptr && s.pDevice == nullptr && s.vecNeedPacket.empty());
+    EXPECT_EQ(std::tuple(s.qwNeedClockRef, s.qwFirstAudioPts, s.qwFirstAudioLocal, s.qwLastAudioPts,
+                         s.qwLastAudioLocal, s.qwSyncClockRef, s.nPendingOffset, s.nPendingLength,
+                         s.nVideoHeadSet, s.qwSyncClockStart, s.qwLocalClockStart),
+              std::tuple(0u, 0u, 0u, 0u, 0u, 0u, 0u, 0u, 0, ClockTicks(), ClockTicks()));
+    EXPECT_EQ(std::tuple(s.bAudioClockStarted, s.bFirstAsynNotified, s.bAudioHeadMissing,
+                         s.bFirstProcessVideo, IsConfigFound(s.MuxConfig), s.QtConfig.byInEndpoint,
+                         s.nRunState.load()),
+              std::tuple(false, false, true, true, false, 0, kRunStopped));
+  }
+  std::string szSerials = "szSerialNumber : 00008101000a1b2c3d4e5f61\n";
+  for (int i = 0; i < 7; ++i) szSerials += "szSerialNumber : " + std::string(kSerial) + "\n";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), szSerials);
+  g_Callbacks.onLog = nullptr;
+  UseRealClock();
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// What only the simulated device shows of itself: its scenario texts, the
+// mistakes of a host it reports (a correct host makes none), its silence, the
+// streams it refuses. The rest of it is tested through the host's tests.
+#include "sim.h"
+
+#include <gtest/gtest.h>
+
+#include "device/usb_api.h"
+#include "platform/clock.h"
+#include "video_source.h"
+
+namespace {
+
+// The settings a scenario changed, one word each.
+std::string Settings(const vsim::DeviceConfig& c) {
+  const std::pair<bool, const char*> flags[] = {{c.bCaptureModeOn, "capture"},
+                                                {c.bFast, "fast"},
+                                                {c.bSilent, "silent"},
+                                                {c.bModeRequestFails, "mode-fails"},
+                                                {c.bClaimFails, "claim-fails"},
+                                                {c.bSetConfigurationFails, "set-config-fails"},
+                                                {c.bSerialReadFails, "serial-fails"},
+                                                {c.bUnplugRepeats, "repeat"}};
+  std::string szText;
+  for (const auto& [bSet, szName] : flags) szText += bSet ? std::string(" ") + szName : "";
+  if (c.nUnplugAfterFrames >= 0) szText += " unplug=" + std::to_string(c.nUnplugAfterFrames);
+  if (c.qwReplugAfterMs != 0) szText += " replug=" + std::to_string(c.qwReplugAfterMs);
+  return szText;
+}
+
+// The capture interface of a device in the capture configuration, claimed.
+class SimDevice : public ::testing::Test {
+ protected:
+  void Claim(vsim::DeviceConfig config) {
+    vsim::Reset();
+    UseVirtualClock(1000);
+    config.bCaptureModeOn = true;
+    vsim::AddDevice(config);
+    usb_init();
+    usb_find_busses();
+    usb_find_devices();
+    pHandle = usb_open(usb_get_busses()->devices);
+    ASSERT_EQ(usb_set_configuration(pHandle, 2), 0);
+    ASSERT_EQ(usb_claim_interface(pHandle, 2), 0);
+  }
+  void TearDown() override {
+    vsim::Reset();
+    UseRealClock();
+  }
+  int Read() { return usb_bulk_read(pHandle, 0x86, buffer, sizeof buffer, 1000); }
+  void Write(std::vector<uint8_t> bytes) {
+    usb_bulk_write(pHandle, 0x05, reinterpret_cast<char*>(bytes.data()),
+                   static_cast<int>(bytes.size()), 1000);
+  }
+
+  usb_dev_handle* pHandle = nullptr;
+  char buffer[64] = {};
+};
+
+}  // namespace
+
+TEST(SimScenario, TextsBecomeSettingsOrAreRefused) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", ""},
+      {"capture+fast+unplug:frames=8,replug_ms=50,repeat=1",
+       " capture fast repeat unplug=8 replug=50"},
+      {"silent+mode-fails+claim-fails+set-config-fails+serial-fails",
+       " silent mode-fails claim-fails set-config-fails serial-fails"},
+      {"capture+cold+unplug", " unplug=60"},
+      {"warp", "refused"},
+      {"fast:x=1", "refused"},
+      {"unplug:frames", "refused"},
+      {"unplug:frames=-1", "refused"},
+      {"unplug:frames=2000000000", "refused"},
+      {"unplug:speed=3", "refused"},
+      {"capture+", "refused"},
+      {"unplug:frames=1,", "refused"},
+  };
+  for (const auto& [szScenario, szSettings] : cases) {
+    vsim::DeviceConfig config;
+    std::string szError;
+    const bool bOk = vsim::ParseScenario(szScenario, config, szError);
+    EXPECT_EQ(bOk ? Settings(config) : "refused", szSettings) << szScenario;
+    EXPECT_EQ(szError.empty(), bOk) << szScenario;  // a refusal says why
+  }
+}
+
+TEST_F(SimDevice, ReportsWhatTheHostGetsWrong) {
+  Claim({});
+  ASSERT_EQ(Read(), 16);                                             // its ping
+  Write({16, 0, 0, 0, 'g', 'n', 'i', 'p', 0, 0, 0, 0, 0, 0, 0, 0});  // 0 where 1 belongs
+  ASSERT_EQ(Read(), 36);                                             // cwpa
+  Write({20, 0, 0, 0, 'n', 'y', 's', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 'd', 'e', 'e', 'n'});
+  Write({12, 0, 0, 0, 'n', 'y', 's', 'a', 0, 0, 0, 0});  // for the display announcement
+  Write({1, 2, 3});
+  Write({});
+  const char* expected[] = {"ping: differs at byte 12", "NEED before the cvrp exchange",
+                            "first display announcement: differs at byte 0",
+                            "the host wrote bytes that are not whole packets",
+                            "the host wrote an empty transfer"};
+  const std::vector<std::string> errors = vsim::ProtocolErrors();
+  ASSERT_EQ(errors.size(), std::size(expected));
+  for (size_t i = 0; i < errors.size(); ++i)
+    EXPECT_EQ(errors[i].rfind(std::string("device 0: ") + expected[i], 0), 0u) << errors[i];
+}
+
+TEST_F(SimDevice, SilentDeviceTimesOutOnTheClockAndHearsNothing) {
+  vsim::DeviceConfig config;
+  config.bSilent = true;
+  Claim(config);
+  const uint64_t qwBefore = ClockTicks();
+  EXPECT_EQ(Read(), kUsbTimeoutResult);
+  EXPECT_EQ(ClockTicks() - qwBefore, 1000u);
+  Write({1, 2, 3});
+  EXPECT_EQ(vsim::ProtocolErrors(), std::vector<std::string>{});
+}
+
+TEST(SimStream, StreamsWithoutAPictureToSendAreRefused) {
+  // Not H.264; a slice without parameter sets before it; nothing.
+  for (const std::vector<uint8_t>& stream :
+       {std::vector<uint8_t>{1, 2, 3, 4, 5}, std::vector<uint8_t>{0, 0, 0, 1, 0x65, 0x88, 0x84, 0},
+        std::vector<uint8_t>{}}) {
+    vsim::VideoSource source;
+    std::string szError;
+    EXPECT_FALSE(vsim::MakeVideoSource(stream, source, szError));
+    EXPECT_FALSE(szError.empty());
+  }
+}

@@ -1,0 +1,285 @@
+// The video pipeline against x264 streams and FFmpeg's own decode of them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <tuple>
+
+#include "support/h264_maker.h"
+#include "support/reference_decode.h"
+#include "video/frame_store.h"
+#include "video/session_callbacks.h"
+#include "video/video_decoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+using namespace vtest;
+
+constexpr int kPad = AV_INPUT_BUFFER_PADDING_SIZE;
+
+// What the code under test handed to av_parser_parse2 while bOn: the bytes the
+// parser consumed, and whether every input was followed by zero padding.
+struct FeedRecord {
+  bool bOn = false;
+  Bytes fed = {};
+  bool bPaddingZero = true;
+} g_Record;
+
+extern "C" int __real_av_parser_parse2(AVCodecParserContext*, AVCodecContext*, uint8_t**, int*,
+                                       const uint8_t*, int, int64_t, int64_t, int64_t);
+extern "C" int __wrap_av_parser_parse2(AVCodecParserContext* s, AVCodecContext* c, uint8_t** ppOut,
+                                       int* pnOut, const uint8_t* p, int n, int64_t pts,
+                                       int64_t dts, int64_t pos) {
+  const int nUsed = __real_av_parser_parse2(s, c, ppOut, pnOut, p, n, pts, dts, pos);
+  if (g_Record.bOn && n > 0) {
+    g_Record.bPaddingZero &= std::count(p + n, p + n + kPad, 0) == kPad;
+    g_Record.fed.insert(g_Record.fed.end(), p, p + std::max(nUsed, 0));
+  }
+  return nUsed;
+}
+
+namespace {
+
+std::vector<ReferencePicture> g_Published;  // the store at each notification
+
+void Snapshot(void* pPublished) {
+  ReferencePicture& picture = static_cast<decltype(g_Published)*>(pPublished)->emplace_back();
+  CopyLatestFrame(g_FrameStore, picture.bgra, picture.nWidth, picture.nHeight);
+}
+
+void Slot(bool bRecord, const Bytes& bytes, int32_t nSize = INT32_MIN) {
+  (bRecord ? g_Callbacks.onVideoParameterSets : g_Callbacks.onVideoNalUnit)(
+      nullptr, bytes.empty() ? nullptr : bytes.data(),
+      nSize == INT32_MIN ? static_cast<int32_t>(bytes.size()) : nSize);
+}
+
+// The access units as the capture side hands them over.
+void Feed(const std::vector<Bytes>& accessUnits) {
+  for (const DeviceSample& sample : ToDeviceSamples(accessUnits)) {
+    if (!sample.record.empty()) Slot(true, sample.record);
+    for (const Bytes& unit : sample.units) Slot(false, unit);
+  }
+}
+
+class Video : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QuietFfmpegLogs();
+    InstallSessionCallbacks(g_Callbacks);
+    ASSERT_TRUE(g_Callbacks.bInstalled);  // so that a second installation changes nothing
+    ASSERT_EQ(OpenVideoDecoder(decoder_), DecoderOpenResult::Ok);
+    g_pCurrentDecoder = &decoder_;
+    SetFramePublishedNotifier(Snapshot, &g_Published);
+    g_Published.clear();
+  }
+  void TearDown() override {
+    g_pCurrentDecoder = nullptr;
+    CloseVideoDecoder(decoder_);
+  }
+  VideoDecoder decoder_;
+};
+
+TEST_F(Video, EveryPublishedPictureIsFfmpegsOwnDecode) {
+  // Size, pictures, fps, profile, slices, still pictures, second stream, seed, key interval.
+  for (const H264Options& options :
+       std::vector<H264Options>{{1170, 2532, 4, 60, H264Profile::High, 4},
+                                {2532, 1170, 4, 60, H264Profile::Baseline, 2},
+                                {176, 144, 30, 60, H264Profile::High, 3, 6, 0, 0, 0, 0, 10},
+                                {202, 98, 20, 60, H264Profile::Baseline},
+                                {320, 240, 8, 60, H264Profile::High, 1, 0, 240, 352, 8}}) {
+    TearDown();
+    SetUp();
+    const H264Stream stream = MakeH264Stream(options);
+    const auto expected = ReferenceDecode(JoinAccessUnits(stream.accessUnits));
+    Feed(stream.accessUnits);
+    // The last picture may still wait for its publication (see the next test).
+    ASSERT_LE(expected.size() - g_Published.size(), 1u) << options.nWidth;
+    for (size_t i = 0; i < g_Published.size(); ++i) {
+      EXPECT_TRUE(g_Published[i] == expected[i]) << options.nWidth << ", picture " << i;
+    }
+  }
+}
+
+// When a picture comes out: the parser holds it until the next one starts, so
+// it is published by the next sample's first unit, not by its own last slice.
+TEST_F(Video, PictureIsPublishedAtTheNextSamplesFirstUnit) {
+  const auto units = MakeH264Stream({.nWidth = 160, .nHeight = 128, .nFrames = 3, .nSlices = 3});
+  Feed({units.accessUnits[0]});
+  EXPECT_EQ(g_Published.size(), 0u);
+  Slot(false, ToDeviceSamples({units.accessUnits[1]})[0].units[0]);
+  EXPECT_EQ(g_Published.size(), 1u);
+}
+
+// Pictures above the limit are refused whatever the parameter sets say; the next stream's
+// parameter sets, in the call that completes the last refused picture, still reach the parser.
+TEST_F(Video, PicturesAboveTheSizeLimitAreRefusedAndParsingGoesOn) {
+  Feed(MakeH264Stream({.nWidth = 4900, .nHeight = 4900, .nFrames = 1}).accessUnits);
+  EXPECT_EQ(g_Published.size(), 0u);
+  Feed(MakeH264Stream({.nWidth = 64, .nHeight = 48, .nFrames = 3}).accessUnits);
+  ASSERT_EQ(g_Published.size(), 2u);
+  EXPECT_EQ(g_Published[1].nWidth, 64);
+}
+
+// Never 00 00 0x; the header of filler data, which ends no picture.
+Bytes Unit(size_t nSize) {
+  Bytes unit(nSize, 0x0C);
+  for (size_t i = 1; i < nSize; ++i) unit[i] = static_cast<uint8_t>(0x10 + (i * 7 + nSize) % 0xE0);
+  return unit;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// Slot 4 (record) and slot 5 (length-prefixed units) to Annex B, byte for byte;
+// whatever is malformed feeds nothing. Every call drains: before each, a
+// picture fed directly (not drained) waits. A closed decoder takes nothing.
+TEST_F(Video, SlotsFeedAnnexBAndDrain) {
+  struct Case {
+    bool bRecord;
+    Bytes in, fed;
+    int32_t nSize = INT32_MIN;  // INT32_MIN: in's size
+  };
+  const Bytes s = {0, 0, 0, 1}, a = Unit(250), b = Unit(12), c = Unit(600), d = Unit(4);
+  const Bytes record = MakeAvcConfigRecord(b, d);
+  const auto P = MakeLengthPrefixed;
+  std::vector<Case> cases = {
+      {true,
+       Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE2, 0, 250}, a, {0, 12}, b, {2, 2, 0x58}, c, {0, 4}, d}),
+       Cat({s, a, s, b, s, c, s, d})},
+      {true, record, Cat({s, b, s, d})},
+      {true, MakeAvcConfigRecord(b, d, true), Cat({s, b, s, d})},
+      {true, Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 1, 0, 4}, d}), Cat({s, d})},
+      {true, Cat({{1, 0x42, 0, 0x1E, 0xFF, 0x21, 0, 4}, d, {1, 0, 12}, b}), Cat({s, d, s, b})},
+      {true, {1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, {}},
+      {true, {}, {}},
+      {true, record, {}, -8},
+      {false, Cat({P(b), P(c)}), Cat({s, b, s, c})},
+      {false, Cat({{0, 0, 0, 0}, P(d), {0, 0, 0, 0}}), Cat({s, s, d, s})},
+      {false, Cat({P(b), P(d), {0, 0, 0, 100}, d}), Cat({s, b, s, d})},
+      {false, {0, 0, 0, 9, 0x0C, 1}, {}},
+      {false, {}, {}},
+      {false, {}, {}, -5},
+      {false, {}, {}, 5}};
+  for (size_t nCut = 0; nCut < record.size(); ++nCut) {
+    cases.push_back({true, Bytes(record.begin(), record.begin() + nCut), {}});
+  }
+  // A prefix starting in the last three bytes, or a length running past the end.
+  for (const Bytes& tail : {Bytes{0}, Bytes{0, 0}, Bytes{0, 0, 9}, Bytes{0xFF, 0xFF, 0xFF, 0xFF},
+                            Bytes{0x7F, 0xFF, 0xFF, 0xFC}, Bytes{0x80, 0, 0, 0}, Bytes{0, 1, 0, 4},
+                            Bytes{1, 0, 0, 4}, Bytes{0xFF, 0xFF, 0xFF, 0xFB}}) {
+    cases.push_back({false, Cat({P(d), tail, tail.size() == 4 ? d : Bytes{}}), Cat({s, d})});
+  }
+  auto pending =
+      MakeH264Stream({.nWidth = 48, .nHeight = 32, .nFrames = int(cases.size()) + 2}).accessUnits;
+  for (Bytes& unit : pending) unit.resize(unit.size() + kPad);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    for (size_t k = i == 0 ? 0 : i + 1; k < i + 2; ++k) {
+      ASSERT_TRUE(FeedDecoder(decoder_, {pending[k].data(), pending[k].size() - kPad}));
+    }
+    g_Record = FeedRecord{.bOn = true};
+    Slot(cases[i].bRecord, cases[i].in, cases[i].nSize);
+    EXPECT_EQ(g_Record.fed, cases[i].fed) << "case " << i;
+    EXPECT_TRUE(g_Record.bPaddingZero) << "case " << i;
+    EXPECT_EQ(g_Published.size(), i + 1) << "case " << i;
+  }
+  // Closed (closing releases everything), then no current decoder: nothing is fed or published.
+  CloseVideoDecoder(decoder_);
+  EXPECT_TRUE(!decoder_.open && !decoder_.frame && !decoder_.packet && !decoder_.context &&
+              !decoder_.parser && !decoder_.scaler);
+  EXPECT_FALSE(FeedDecoder(decoder_, record));
+  g_Record = FeedRecord{.bOn = true};
+  for (VideoDecoder* pCurrent : {&decoder_, static_cast<VideoDecoder*>(nullptr)}) {
+    g_pCurrentDecoder = pCurrent;
+    Feed(pending);
+    DrainDecoder();
+  }
+  EXPECT_TRUE(g_Record.fed.empty());
+  EXPECT_EQ(g_Published.size(), cases.size());
+}
+
+// Every column of every width (libswscale's SIMD converters work in blocks of 8 to 32 pixels) in
+// the usual formats, as a conversion of the whole picture gives it, and nothing past the end. One
+// decoder throughout; first width, height and format change alone, then no size.
+TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
+  QuietFfmpegLogs();
+  std::vector<std::tuple<int, int, AVPixelFormat>> shapes = {
+      {64, 32, AV_PIX_FMT_YUV420P}, {64, 32, AV_PIX_FMT_NV12}, {30, 32, AV_PIX_FMT_NV12},
+      {30, 18, AV_PIX_FMT_NV12},    {0, 16, AV_PIX_FMT_NV12},  {16, 0, AV_PIX_FMT_NV12}};
+  std::vector<int> widths = {201, 202, 750, 828, 1080, 1125, 1170, 1179, 1242, 1284, 2532, 2556};
+  for (int nWidth = 2; nWidth <= 160; nWidth += 2) widths.push_back(nWidth);
+  // Planar, semi-planar, 10-bit, packed RGB (cut into bands) and packed YUV (not cut).
+  for (AVPixelFormat format :
+       {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_NV12, AV_PIX_FMT_YUV422P,
+        AV_PIX_FMT_YUV444P, AV_PIX_FMT_RGB24, AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUYV422}) {
+    for (int w : widths) {
+      const int h = w % 10 == 0 || w > 160 ? 131 : 6;  // row stripes, a short last one; or one
+      if (w % 2 == 0 || format == AV_PIX_FMT_YUV444P || format == AV_PIX_FMT_RGB24) {
+        shapes.emplace_back(w, h, format);
+      }
+    }
+  }
+  VideoDecoder decoder;
+  uint32_t nRandom = 1;  // pseudo-random pixels
+  for (const auto& [w, h, format] : shapes) {
+    SCOPED_TRACE(std::to_string(format) + ": " + std::to_string(w) + "x" + std::to_string(h));
+    AVFrame* pFrame = av_frame_alloc();
+    pFrame->width = w;
+    pFrame->height = h;
+    pFrame->format = format;
+    std::vector<uint8_t> out = {1, 2, 3};
+    if (w > 0 && h > 0) {
+      ASSERT_EQ(av_frame_get_buffer(pFrame, 0), 0);
+      for (AVBufferRef* p : pFrame->buf) {
+        if (p) std::generate(p->data, p->data + p->size, [&] { return (nRandom *= 69069u) >> 24; });
+      }
+      // 0xEE in the picture (alpha is 255 once written) and in 256 spare bytes.
+      out.assign(4u * w * h + 256, 0xEE);
+      out.resize(4u * w * h);
+      ASSERT_TRUE(ConvertFrameToBgra(decoder, pFrame, out));
+      EXPECT_EQ(out, ReferenceConvert(pFrame).bgra);
+      EXPECT_EQ(std::count(out.end(), out.end() + 256, 0xEE), 256);
+    } else {
+      EXPECT_FALSE(ConvertFrameToBgra(decoder, pFrame, out));
+      EXPECT_TRUE(out.empty());
+    }
+    av_frame_free(&pFrame);
+  }
+  CloseVideoDecoder(decoder);
+}
+
+// A reader on another thread finds 4 x width x height bytes or nothing, whatever
+// the writer publishes (under ThreadSanitizer in CI).
+TEST(FrameStore, ReaderAlwaysFindsAWholePicture) {
+  FrameStore store;
+  std::vector<uint8_t> vecPixels = {1};
+  int32_t nWidth = 7, nHeight = 9;
+  std::atomic<int> nBad{0}, nSeen{0};
+  std::atomic<bool> bStop{false};
+  EXPECT_FALSE(CopyLatestFrame(store, vecPixels, nWidth, nHeight));
+  EXPECT_TRUE(vecPixels.empty() && nWidth == 0 && nHeight == 0);
+  std::thread reader([&] {
+    std::vector<uint8_t> vecCopy;
+    for (int32_t w = 0, h = 0; !bStop;) {
+      if (!CopyLatestFrame(store, vecCopy, w, h)) continue;
+      nBad += vecCopy.size() != 4u * w * h || vecCopy.back() != w;
+      ++nSeen;
+    }
+  });
+  const int32_t anSizes[3][2] = {{16, 8}, {3, 40}, {64, 64}};
+  for (int i = 0; i < 3000 || nSeen == 0; ++i) {
+    const auto [w, h] = anSizes[i % 3];
+    vecPixels.assign(4u * w * h, static_cast<uint8_t>(w));
+    PublishFrame(store, vecPixels, w, h);
+  }
+  bStop = true;
+  reader.join();
+  EXPECT_EQ(nBad, 0);
+}
+
+}  // namespace

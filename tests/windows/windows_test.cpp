@@ -1,0 +1,62 @@
+// What only Windows shows, under Wine: the name lookup with the stub tool
+// (stub_ideviceinfo.cpp) started hidden from Frameworks\ beside this program,
+// which the run script places in a folder whose path holds spaces; and the
+// layout of libusb-win32's records as worked out from what is known of it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstddef>
+
+#include "device/device_name.h"
+#include "device/usb_api.h"
+
+// Byte-packed, pointers too: arrays step by these sizes.
+static_assert(sizeof(usb_endpoint_descriptor) == 21 && sizeof(usb_interface_descriptor) == 29 &&
+              sizeof(usb_interface) == 12 && sizeof(usb_config_descriptor) == 29 &&
+              sizeof(usb_device_descriptor) == 18 && sizeof(struct usb_device) == 580 &&
+              sizeof(usb_bus) == 548);
+// 64-bit pointers and 512-byte names put the fields the program reads here.
+static_assert(offsetof(usb_endpoint_descriptor, wMaxPacketSize) == 4 &&
+              offsetof(usb_interface_descriptor, bInterfaceSubClass) == 6 &&
+              offsetof(usb_interface_descriptor, endpoint) == 9 &&
+              offsetof(usb_interface, num_altsetting) == 8 &&
+              offsetof(usb_config_descriptor, bConfigurationValue) == 5 &&
+              offsetof(usb_device_descriptor, iSerialNumber) == 16 &&
+              offsetof(struct usb_device, descriptor) == 536 &&
+              offsetof(struct usb_device, config) == 554 && offsetof(usb_bus, devices) == 528);
+static_assert(kUsbTimeoutResult == -116 && kUsbNoTimeLimit == -1);
+
+namespace {
+
+TEST(DeviceNameTool, NameIsWhatTheHiddenToolWrote) {
+  char szPath[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, szPath, MAX_PATH);
+  std::string szTool = szPath;
+  szTool = szTool.substr(0, szTool.rfind('\\')) + "\\Frameworks\\ideviceinfo.exe";
+  ASSERT_NE(szTool.find(' '), std::string::npos) << "the quoting would go untested";
+  const std::pair<std::string, std::string> cases[] = {
+      {"stdout", "Stub iPhone -u stdout -k DeviceName\n"},
+      {"startup", "flags=257 show=0 console=0\n"},  // STARTF_USESHOWWINDOW|USESTDHANDLES, SW_HIDE
+      {"stderr", "out\nerr\n"},
+      {"zero", "abc"},
+      {"flood", std::string(10240, 'x')},  // far more than the pipe holds, then a mark
+      {"hang", "partial\n"},               // never ends: stopped after 5 s
+  };
+  for (const auto& [szUdid, szExpected] : cases) {
+    std::string szName = "stale";
+    EXPECT_TRUE(GetDeviceName("-u " + szUdid + " -k DeviceName", szName));
+    EXPECT_EQ(szName, szExpected) << szUdid;
+  }
+  EXPECT_NE(GetFileAttributesA((szTool + ".flood").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "the flooding tool did not get to its end";
+  EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "VeltronaHangingStub"), nullptr)
+      << "the hanging tool is still running";
+
+  ASSERT_TRUE(MoveFileA(szTool.c_str(), (szTool + ".away").c_str()));
+  std::string szName = "stale";
+  EXPECT_FALSE(GetDeviceName("-u 00008101-000A1B2C3D4E5F60 -k DeviceName", szName));
+  EXPECT_EQ(szName, "");
+  MoveFileA((szTool + ".away").c_str(), szTool.c_str());
+}
+
+}  // namespace
