@@ -19,6 +19,12 @@ bool ShellCreateMirrorWindow() {
 void ShellShowError(bool bOwnedByWindow, const char* szText) {
   g_szShell += (bOwnedByWindow ? "owned box: " : "box: ") + std::string(szText) + "\n";
 }
+void ShellShowNotice(const char* szText) {
+  g_szShell += "notice: " + std::string(szText) + "\n";
+}
+void ShellShowUsage(const char* szText) {
+  g_szShell += "usage: " + std::string(szText).substr(0, 5) + "\n";
+}
 void ShellRunMessageLoop() {
   g_szShell += "loop\n";
   OnMirrorWindowDestroyed();
@@ -27,23 +33,29 @@ void ShellRequestRepaint(void*) {}
 
 namespace {
 
+// A log that cannot be opened is said, and the program runs on.
 TEST(Startup, RefusalsAndTheCloseGiveTheirExitCodes) {
   const std::string szLongest = "\xC3\xA9" + std::string(61, 'x');  // non-ASCII is fine
-  const std::tuple<std::optional<std::string>, bool, int, std::string> cases[] = {
-      {std::nullopt, true, 2, "box: " + std::string(kTextMissingUdid) + "\n"},
-      {"", true, 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
-      {std::string(64, 'a'), true, 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
-      {"00008101-000A1B2C3D4E5F60", false, 3, ""},  // no display: no box either
-      {szLongest, true, 0, "loop\n"},               // the window is closed at once
+  const std::string szNoDir = "/nonexistent-dir/veltrona.log";
+  const std::tuple<std::optional<std::string>, bool, const char*, int, std::string> cases[] = {
+      {std::nullopt, true, "", 2, "box: " + std::string(kTextMissingUdid) + "\n"},
+      {"", true, "", 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
+      {std::string(64, 'a'), true, "", 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
+      {"00008101-000A1B2C3D4E5F60", false, "", 3, ""},  // no display: no box either
+      {szLongest, true, "", 0, "loop\n"},               // the window is closed at once
+      {szLongest, true, szNoDir.c_str(), 0,
+       "notice: " + std::string(kTextLogNotOpenedPrefix) + szNoDir + "\nloop\n"},
   };
   UseVirtualClock(1000);
-  for (const auto& [szUdid, bWindow, nExit, szShell] : cases) {
+  for (const auto& [szUdid, bWindow, szLog, nExit, szShell] : cases) {
     vsim::Reset();
     g_szShell.clear();
     g_bWindowCanBeCreated = bWindow;
+    setenv("VELTRONA_LOG", szLog, 1);
     EXPECT_EQ(RunMirror(szUdid ? &*szUdid : nullptr), nExit);
     EXPECT_EQ(g_szShell, szShell);
   }
+  unsetenv("VELTRONA_LOG");
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
   UseRealClock();
 }

@@ -5,13 +5,13 @@
 #include <cstring>
 #include <functional>
 
+#include "capture/session_callbacks.h"
 #include "device/capture_thread.h"
 #include "device/serial_number.h"
 #include "device/usb_discovery.h"
 #include "log/log_texts.h"
 #include "platform/clock.h"
 #include "sim/sim.h"
-#include "video/session_callbacks.h"
 
 namespace {
 

@@ -1,12 +1,15 @@
 // The log line into the onLog slot, cut at 2047 bytes; the Chinese texts in GBK.
-#include "log/log.h"
-
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include "device/capture_session.h"
+#include <fstream>
+#include <regex>
+
+#include "capture/capture_log.h"
+#include "capture/capture_session.h"
+#include "capture/session_callbacks.h"
+#include "log/log_file.h"
 #include "log/log_texts.h"
-#include "video/session_callbacks.h"
 
 namespace {
 
@@ -43,6 +46,31 @@ TEST(Log, LinesGoToTheSlotWithTheSessionsContextCutAt2047BytesAndTextsAreGbk) {
   EXPECT_EQ(iconv(cd, &pIn, &nIn, &pOut, &nOut), 0u);
   iconv_close(cd);
   EXPECT_EQ(szGbk, szConverted.substr(0, szConverted.size() - nOut));
+}
+
+// The user's log: each line once, in UTF-8, after the milliseconds since it
+// opened; a byte that is not GBK becomes "?", a text's own newline ends its line.
+TEST(Log, UserLogHasUtf8LinesAfterTheirMilliseconds) {
+  const std::string szPath = testing::TempDir() + "veltrona-user-log.txt";
+  std::remove(szPath.c_str());
+  EXPECT_FALSE(OpenLogFile("/nonexistent-dir/veltrona.log"));
+  ASSERT_TRUE(OpenLogFile(szPath.c_str()));
+  for (const char* szLine : {kLogCapturing,
+                             "ab\xff"
+                             "c\n",
+                             "", "\xc9\xe8\xb1"}) {
+    WriteLogLine(nullptr, szLine);
+  }
+  CloseLogFile();
+  WriteLogLine(nullptr, "after the close");
+  std::ifstream file(szPath);
+  std::string szLine, szTexts;
+  std::smatch match;
+  while (std::getline(file, szLine)) {
+    ASSERT_TRUE(std::regex_match(szLine, match, std::regex(" *[0-9]+ (.*)"))) << szLine;
+    szTexts += match[1].str() + "|";
+  }
+  EXPECT_EQ(szTexts, "投屏中...|ab?c||设?|");
 }
 
 }  // namespace

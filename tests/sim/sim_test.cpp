@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "device/usb_api.h"
 #include "platform/clock.h"
+#include "usb/usb_api.h"
 #include "video_source.h"
 
 namespace {

@@ -9,7 +9,6 @@
 #include "support/h264_maker.h"
 #include "support/reference_decode.h"
 #include "video/frame_store.h"
-#include "video/session_callbacks.h"
 #include "video/video_decoder.h"
 
 extern "C" {
@@ -50,17 +49,25 @@ void Snapshot(void* pPublished) {
   CopyLatestFrame(g_FrameStore, picture.bgra, picture.nWidth, picture.nHeight);
 }
 
-void Slot(bool bRecord, const Bytes& bytes, int32_t nSize = INT32_MIN) {
-  (bRecord ? g_Callbacks.onVideoParameterSets : g_Callbacks.onVideoNalUnit)(
-      nullptr, bytes.empty() ? nullptr : bytes.data(),
-      nSize == INT32_MIN ? static_cast<int32_t>(bytes.size()) : nSize);
+VideoDecoder* g_pDecoder = nullptr;  // the handlers' context
+
+// The three video slots: a record, length-prefixed units, a sample's end.
+enum class Kind { Record, Units, End };
+
+void Slot(Kind kind, const Bytes& bytes = {}, int32_t nSize = INT32_MIN) {
+  const uint8_t* pData = bytes.empty() ? nullptr : bytes.data();
+  nSize = nSize == INT32_MIN ? static_cast<int32_t>(bytes.size()) : nSize;
+  if (kind == Kind::End) return OnVideoSampleEnd(g_pDecoder);
+  (kind == Kind::Record ? OnVideoParameterSets : OnVideoNalUnit)(g_pDecoder, pData, nSize);
 }
 
-// The access units as the capture side hands them over.
-void Feed(const std::vector<Bytes>& accessUnits) {
+// The access units as the capture side hands them over (bEnds: with the end
+// of each sample, as the capture side announces it).
+void Feed(const std::vector<Bytes>& accessUnits, bool bEnds = true) {
   for (const DeviceSample& sample : ToDeviceSamples(accessUnits)) {
-    if (!sample.record.empty()) Slot(true, sample.record);
-    for (const Bytes& unit : sample.units) Slot(false, unit);
+    if (!sample.record.empty()) Slot(Kind::Record, sample.record);
+    for (const Bytes& unit : sample.units) Slot(Kind::Units, unit);
+    if (bEnds) Slot(Kind::End);
   }
 }
 
@@ -68,15 +75,13 @@ class Video : public ::testing::Test {
  protected:
   void SetUp() override {
     QuietFfmpegLogs();
-    InstallSessionCallbacks(g_Callbacks);
-    ASSERT_TRUE(g_Callbacks.bInstalled);  // so that a second installation changes nothing
     ASSERT_EQ(OpenVideoDecoder(decoder_), DecoderOpenResult::Ok);
-    g_pCurrentDecoder = &decoder_;
+    g_pDecoder = &decoder_;
     SetFramePublishedNotifier(Snapshot, &g_Published);
     g_Published.clear();
   }
   void TearDown() override {
-    g_pCurrentDecoder = nullptr;
+    g_pDecoder = nullptr;
     CloseVideoDecoder(decoder_);
   }
   VideoDecoder decoder_;
@@ -95,31 +100,41 @@ TEST_F(Video, EveryPublishedPictureIsFfmpegsOwnDecode) {
     const H264Stream stream = MakeH264Stream(options);
     const auto expected = ReferenceDecode(JoinAccessUnits(stream.accessUnits));
     Feed(stream.accessUnits);
-    // The last picture may still wait for its publication (see the next test).
-    ASSERT_LE(expected.size() - g_Published.size(), 1u) << options.nWidth;
+    ASSERT_EQ(g_Published.size(), expected.size()) << options.nWidth;
     for (size_t i = 0; i < g_Published.size(); ++i) {
       EXPECT_TRUE(g_Published[i] == expected[i]) << options.nWidth << ", picture " << i;
     }
   }
 }
 
-// When a picture comes out: the parser holds it until the next one starts, so
-// it is published by the next sample's first unit, not by its own last slice.
-TEST_F(Video, PictureIsPublishedAtTheNextSamplesFirstUnit) {
-  const auto units = MakeH264Stream({.nWidth = 160, .nHeight = 128, .nFrames = 3, .nSlices = 3});
-  Feed({units.accessUnits[0]});
-  EXPECT_EQ(g_Published.size(), 0u);
-  Slot(false, ToDeviceSamples({units.accessUnits[1]})[0].units[0]);
-  EXPECT_EQ(g_Published.size(), 1u);
+// A picture is on screen once its own sample has ended, before the next
+// sample is given: a phone whose screen stands still sends no next one.
+// Without the end, it waits for the next sample's first unit.
+TEST_F(Video, PictureIsPublishedAtTheEndOfItsOwnSample) {
+  const auto stream = MakeH264Stream({.nWidth = 160, .nHeight = 128, .nFrames = 4, .nSlices = 3});
+  const auto expected = ReferenceDecode(JoinAccessUnits(stream.accessUnits));
+  const auto samples = ToDeviceSamples(stream.accessUnits);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (!samples[i].record.empty()) Slot(Kind::Record, samples[i].record);
+    for (const Bytes& unit : samples[i].units) Slot(Kind::Units, unit);
+    EXPECT_EQ(g_Published.size(), i) << "picture " << i << " before its end";
+    Slot(Kind::End);
+    ASSERT_EQ(g_Published.size(), i + 1) << "picture " << i;
+    EXPECT_TRUE(g_Published[i] == expected[i]) << "picture " << i;
+  }
+  Feed({stream.accessUnits[0]}, false);
+  EXPECT_EQ(g_Published.size(), samples.size());
+  Slot(Kind::Units, ToDeviceSamples({stream.accessUnits[1]})[0].units[0]);
+  EXPECT_EQ(g_Published.size(), samples.size() + 1);
 }
 
 // Pictures above the limit are refused whatever the parameter sets say; the next stream's
 // parameter sets, in the call that completes the last refused picture, still reach the parser.
 TEST_F(Video, PicturesAboveTheSizeLimitAreRefusedAndParsingGoesOn) {
-  Feed(MakeH264Stream({.nWidth = 4900, .nHeight = 4900, .nFrames = 1}).accessUnits);
+  Feed(MakeH264Stream({.nWidth = 4900, .nHeight = 4900, .nFrames = 1}).accessUnits, false);
   EXPECT_EQ(g_Published.size(), 0u);
   Feed(MakeH264Stream({.nWidth = 64, .nHeight = 48, .nFrames = 3}).accessUnits);
-  ASSERT_EQ(g_Published.size(), 2u);
+  ASSERT_EQ(g_Published.size(), 3u);
   EXPECT_EQ(g_Published[1].nWidth, 64);
 }
 
@@ -136,45 +151,47 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-// Slot 4 (record) and slot 5 (length-prefixed units) to Annex B, byte for byte;
-// whatever is malformed feeds nothing. Every call drains: before each, a
-// picture fed directly (not drained) waits. A closed decoder takes nothing.
+// The record, the length-prefixed units and a sample's end (an access unit
+// delimiter) to Annex B, byte for byte; whatever is malformed feeds nothing. Every call drains:
+// before each, a picture fed directly (not drained) waits. A closed decoder takes nothing.
 TEST_F(Video, SlotsFeedAnnexBAndDrain) {
   struct Case {
-    bool bRecord;
+    Kind kind;
     Bytes in, fed;
     int32_t nSize = INT32_MIN;  // INT32_MIN: in's size
   };
   const Bytes s = {0, 0, 0, 1}, a = Unit(250), b = Unit(12), c = Unit(600), d = Unit(4);
   const Bytes record = MakeAvcConfigRecord(b, d);
   const auto P = MakeLengthPrefixed;
+  constexpr Kind R = Kind::Record, U = Kind::Units;
   std::vector<Case> cases = {
-      {true,
-       Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE2, 0, 250}, a, {0, 12}, b, {2, 2, 0x58}, c, {0, 4}, d}),
+      {R, Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE2, 0, 250}, a, {0, 12}, b, {2, 2, 0x58}, c, {0, 4}, d}),
        Cat({s, a, s, b, s, c, s, d})},
-      {true, record, Cat({s, b, s, d})},
-      {true, MakeAvcConfigRecord(b, d, true), Cat({s, b, s, d})},
-      {true, Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 1, 0, 4}, d}), Cat({s, d})},
-      {true, Cat({{1, 0x42, 0, 0x1E, 0xFF, 0x21, 0, 4}, d, {1, 0, 12}, b}), Cat({s, d, s, b})},
-      {true, {1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, {}},
-      {true, {}, {}},
-      {true, record, {}, -8},
-      {false, Cat({P(b), P(c)}), Cat({s, b, s, c})},
-      {false, Cat({{0, 0, 0, 0}, P(d), {0, 0, 0, 0}}), Cat({s, s, d, s})},
-      {false, Cat({P(b), P(d), {0, 0, 0, 100}, d}), Cat({s, b, s, d})},
-      {false, {0, 0, 0, 9, 0x0C, 1}, {}},
-      {false, {}, {}},
-      {false, {}, {}, -5},
-      {false, {}, {}, 5}};
+      {R, record, Cat({s, b, s, d})},
+      {R, MakeAvcConfigRecord(b, d, true), Cat({s, b, s, d})},
+      {R, Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 1, 0, 4}, d}), Cat({s, d})},
+      {R, Cat({{1, 0x42, 0, 0x1E, 0xFF, 0x21, 0, 4}, d, {1, 0, 12}, b}), Cat({s, d, s, b})},
+      {R, {1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, {}},
+      {R, {}, {}},
+      {R, record, {}, -8},
+      {U, Cat({P(b), P(c)}), Cat({s, b, s, c})},
+      {U, Cat({{0, 0, 0, 0}, P(d), {0, 0, 0, 0}}), Cat({s, s, d, s})},
+      {U, Cat({P(b), P(d), {0, 0, 0, 100}, d}), Cat({s, b, s, d})},
+      {U, {0, 0, 0, 9, 0x0C, 1}, {}},
+      {U, {}, {}},
+      {U, {}, {}, -5},
+      {U, {}, {}, 5}};
   for (size_t nCut = 0; nCut < record.size(); ++nCut) {
-    cases.push_back({true, Bytes(record.begin(), record.begin() + nCut), {}});
+    cases.push_back({R, Bytes(record.begin(), record.begin() + nCut), {}});
   }
   // A prefix starting in the last three bytes, or a length running past the end.
   for (const Bytes& tail : {Bytes{0}, Bytes{0, 0}, Bytes{0, 0, 9}, Bytes{0xFF, 0xFF, 0xFF, 0xFF},
                             Bytes{0x7F, 0xFF, 0xFF, 0xFC}, Bytes{0x80, 0, 0, 0}, Bytes{0, 1, 0, 4},
                             Bytes{1, 0, 0, 4}, Bytes{0xFF, 0xFF, 0xFF, 0xFB}}) {
-    cases.push_back({false, Cat({P(d), tail, tail.size() == 4 ? d : Bytes{}}), Cat({s, d})});
+    cases.push_back({U, Cat({P(d), tail, tail.size() == 4 ? d : Bytes{}}), Cat({s, d})});
   }
+  // Last: besides the waiting picture, the end completes the one the parser holds.
+  cases.push_back({Kind::End, {}, {0, 0, 0, 1, 9, 0xF0}});
   auto pending =
       MakeH264Stream({.nWidth = 48, .nHeight = 32, .nFrames = int(cases.size()) + 2}).accessUnits;
   for (Bytes& unit : pending) unit.resize(unit.size() + kPad);
@@ -183,24 +200,24 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
       ASSERT_TRUE(FeedDecoder(decoder_, {pending[k].data(), pending[k].size() - kPad}));
     }
     g_Record = FeedRecord{.bOn = true};
-    Slot(cases[i].bRecord, cases[i].in, cases[i].nSize);
+    Slot(cases[i].kind, cases[i].in, cases[i].nSize);
     EXPECT_EQ(g_Record.fed, cases[i].fed) << "case " << i;
     EXPECT_TRUE(g_Record.bPaddingZero) << "case " << i;
-    EXPECT_EQ(g_Published.size(), i + 1) << "case " << i;
+    EXPECT_EQ(g_Published.size(), i + 1 + (cases[i].kind == Kind::End)) << "case " << i;
   }
-  // Closed (closing releases everything), then no current decoder: nothing is fed or published.
+  // Closed (closing releases everything), then no decoder: nothing is fed or published.
   CloseVideoDecoder(decoder_);
   EXPECT_TRUE(!decoder_.open && !decoder_.frame && !decoder_.packet && !decoder_.context &&
               !decoder_.parser && !decoder_.scaler);
   EXPECT_FALSE(FeedDecoder(decoder_, record));
   g_Record = FeedRecord{.bOn = true};
-  for (VideoDecoder* pCurrent : {&decoder_, static_cast<VideoDecoder*>(nullptr)}) {
-    g_pCurrentDecoder = pCurrent;
+  for (VideoDecoder* pDecoder : {&decoder_, static_cast<VideoDecoder*>(nullptr)}) {
+    g_pDecoder = pDecoder;
     Feed(pending);
-    DrainDecoder();
   }
+  DrainDecoder(decoder_);
   EXPECT_TRUE(g_Record.fed.empty());
-  EXPECT_EQ(g_Published.size(), cases.size());
+  EXPECT_EQ(g_Published.size(), cases.size() + 1);
 }
 
 // Every column of every width (libswscale's SIMD converters work in blocks of 8 to 32 pixels) in

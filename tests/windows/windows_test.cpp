@@ -8,7 +8,7 @@
 #include <cstddef>
 
 #include "device/device_name.h"
-#include "device/usb_api.h"
+#include "usb/usb_api.h"
 
 // Byte-packed, pointers too: arrays step by these sizes.
 static_assert(sizeof(usb_endpoint_descriptor) == 21 && sizeof(usb_interface_descriptor) == 29 &&
