@@ -28,10 +28,7 @@ H264Stream MakeH264Stream(const H264Options& o) {
         o.profile == H264Profile::Baseline ? "baseline" : "high",
         o.nKeyInterval > 0 ? o.nKeyInterval : nFrames + 1, o.nSlices);
     FILE* pPipe = popen(szCommand, "r");
-    uint8_t abyChunk[65536];
-    for (size_t n; pPipe && (n = std::fread(abyChunk, 1, sizeof abyChunk, pPipe)) > 0;) {
-      annexB.insert(annexB.end(), abyChunk, abyChunk + n);
-    }
+    for (int c; pPipe && (c = std::fgetc(pPipe)) != EOF;) annexB.push_back(uint8_t(c));
     if (pPipe == nullptr || pclose(pPipe) != 0) std::abort();  // ffmpeg has said why
   }
   H264Stream stream;
