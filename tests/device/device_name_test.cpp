@@ -18,19 +18,19 @@ TEST(DeviceNameLookup, NameIsWhatTheToolWrote) {
   const fs::path dir = szTemplate, probe = dir / "program folder" / "probe";
   fs::create_directories(probe.parent_path());
   fs::copy_file(VELTRONA_DEVICE_NAME_PROBE, probe);
-  // Open without close-on-exec: the probe inherits it, the tool must not.
+  // The probe inherits an open descriptor (no close-on-exec), SIGPIPE ignored
+  // and something to read; the tool must get none of them.
   const int nHigh = fcntl(open("/dev/null", O_RDONLY), F_DUPFD, 57);
   const std::string szFinished = (dir / "finished").string();
-  struct Case {
-    std::string szOnPath, szBeside, szName;
-  };
-  const Case cases[] = {
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      // on PATH, beside, name
       {"printf '%s|' \"$@\"\necho note >&2\necho iPad", "",
        "-u|00008101-000A1B2C3D4E5F60|-k|DeviceName|note\niPad\n"},
       {"[ -e /proc/$$/fd/" + std::to_string(nHigh) +
            " ] && echo leaked\nread line && echo \"read:$line\"\necho done",
        "", "done\n"},
-      {"printf 'abc\\0def\\n'", "", "abc"},
+      {"printf a\nsleep 0.1\nprintf 'bc\\0def\\n'", "", "abc"},  // after a 1-byte read too
+      {"yes | head -n 1", "", "y\n"},                            // yes ended quietly by SIGPIPE
       // More than a pipe holds: unless the pipe is read while the tool runs,
       // the tool blocks and never gets to its mark.
       {"head -c 70000 /dev/zero | tr '\\0' n\ntouch '" + szFinished + "'", "",
@@ -39,21 +39,23 @@ TEST(DeviceNameLookup, NameIsWhatTheToolWrote) {
       {"echo 'from path'", "echo \"beside $2\"", "beside 00008101-000A1B2C3D4E5F60\n"},
       {"", "", ""},  // no tool
   };
-  for (const Case& c : cases) {
-    for (const auto& [path, szBody] : {std::pair(dir / "bin", c.szOnPath),
-                                       std::pair(probe.parent_path() / "Frameworks", c.szBeside)}) {
+  for (const auto& [szOnPath, szBeside, szName] : cases) {
+    for (const auto& [path, szBody] : {std::pair(dir / "bin", szOnPath),
+                                       std::pair(probe.parent_path() / "Frameworks", szBeside)}) {
       fs::remove_all(path);
       if (szBody.empty()) continue;
       fs::create_directories(path);
       std::ofstream(path / "ideviceinfo") << "#!/bin/sh\nPATH=/usr/bin:/bin\n" << szBody << "\n";
       fs::permissions(path / "ideviceinfo", fs::perms::owner_all);
     }
-    FILE* pPipe =
-        popen(("PATH='" + (dir / "bin").string() + "' '" + probe.string() + "'").c_str(), "r");
+    FILE* pPipe = popen(("trap '' PIPE; echo typed | PATH='" + (dir / "bin").string() + "' '" +
+                         probe.string() + "'")
+                            .c_str(),
+                        "r");
     std::string szOut(2 * kDeviceNameCapacity, '\0');
     szOut.resize(fread(szOut.data(), 1, szOut.size(), pPipe));
-    EXPECT_EQ(pclose(pPipe), c.szOnPath.empty() ? 1 << 8 : 0);
-    EXPECT_EQ(szOut, c.szName);
+    EXPECT_EQ(pclose(pPipe), szOnPath.empty() ? 1 << 8 : 0);
+    EXPECT_EQ(szOut, szName);
   }
   EXPECT_TRUE(fs::exists(szFinished));
   fs::remove_all(dir);

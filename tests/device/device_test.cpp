@@ -19,8 +19,7 @@ constexpr char kSerial[] = "00008101000a1b2c3d4e5f60";
 constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
 constexpr uint64_t kStart = 1'000'000;
 
-// Every log line with the virtual time it was written at.
-std::vector<std::pair<std::string, uint64_t>> g_vecLog;
+std::vector<std::pair<std::string, uint64_t>> g_vecLog;  // each line with its virtual time
 std::function<void(const std::string&)> g_onLine;
 
 // The log, a word a line, with "+<ms>" for each stretch of virtual time
@@ -56,8 +55,7 @@ std::string Events() {
   std::string szEvents;
   for (const vsim::Event& e : vsim::Transcript()) {
     szEvents += e.kind <= vsim::Event::Open ? szWords[e.kind] : " ?";
-    if (e.kind == vsim::Event::SetConfiguration || e.kind == vsim::Event::ClaimInterface)
-      szEvents += std::to_string(e.nNumber);
+    if (e.nNumber != 0) szEvents += std::to_string(e.nNumber);  // configuration, interface
     if (std::tie(e.kind, e.nRequestType, e.nRequest, e.nValue, e.nLength) ==
         std::tuple(vsim::Event::Control, 0x40, 0x52, 0, 0))
       szEvents += e.nIndex == 2 ? "-on" : e.nIndex == 0 ? "-off" : "-mode?";
@@ -87,13 +85,11 @@ auto Fields(const UsbConfigChoice& c) {
 
 TEST(Udid, SerialsInTheirNormalFormAndSessionsOnlyForAUdidThatFits) {
   const std::pair<const char*, const char*> cases[] = {
-      {"00008101000a1b2c3d4e5f60", "00008101-000A1B2C3D4E5F60"},
       {"az`{AZ@[0000000000000000", "AZ`{AZ@[-0000000000000000"},  // only a-z change
       {"ABCDEF0123456789ABCDEF0123456789ABCDEF01", "abcdef0123456789abcdef0123456789abcdef01"},
       {"AZ@[az`{\xC3\x89", "az@[az`{\xC3\x89"},
   };
-  for (const auto& [szSerial, szNormal] : cases)
-    EXPECT_EQ(NormaliseSerialNumber(szSerial), szNormal);
+  for (const auto& [szIn, szOut] : cases) EXPECT_EQ(NormaliseSerialNumber(szIn), szOut);
   const std::string szLongest(sizeof CaptureSession::szUDID - 1, 'a');
   EXPECT_EQ(CreateCaptureSession(szLongest)->szUDID, szLongest);
   EXPECT_EQ(CreateCaptureSession(szLongest + "a"), nullptr);  // cut, it could match another
@@ -102,17 +98,18 @@ TEST(Udid, SerialsInTheirNormalFormAndSessionsOnlyForAUdidThatFits) {
 TEST(Device, CaptureInterfaceAndItsEndpointsAreChosenFromTheLayout) {
   vsim::AltSetting empty = Alt({{0x81}, {0x02}});
   empty.bZeroLength = true;
-  // Passed over: an empty alternate setting and one of another class; the
-  // largest packets win and, of equal ones, the first; the last configuration
-  // with the interface wins.
+  // Passed over: an empty alternate setting and one of another class; the largest
+  // packets win and, of equal ones, the first; so does the last configuration.
   const vsim::AltSetting chosen = Alt({{0x81, 64}, {0x83}, {0x85}, {0x02, 64}, {0x04, 64}});
   const std::pair<std::vector<vsim::Configuration>, UsbConfigChoice> cases[] = {
       {{{1, {{{Alt({{0x81}, {0x02}})}}}}, {4, {{{empty, Alt({{0x81}, {0x02}}, 8), chosen}}}}},
        {4, 0, 0x83, 512, 0x02, 64}},
       {{{2, {{{Alt({{0x81, 0}, {0x02, 0}})}}}}}, {2, 0, 0x81, 0, 0x02, 0}},
       {{{1, {{{Alt({{0x81}, {0x02}})}}}}, {3, {{{Alt({})}}}}}, {3, 0, 0, -1, 0, -1}},
+      {{{1, {{{Alt({{0x81}, {0x02}}, 8)}}}}}, {}},
   };
   const std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
+  UsbConfigChoice mux, qt;
   for (const auto& [layout, expected] : cases) {
     ResetCaptureState(*pSession);  // while its handle still means something
     vsim::Reset();
@@ -120,12 +117,14 @@ TEST(Device, CaptureInterfaceAndItsEndpointsAreChosenFromTheLayout) {
     config.layoutAfterModeOn = layout;
     vsim::AddDevice(config);
     ASSERT_EQ(OpenDevice(*pSession, kUdid), kOpenDeviceOk);
-    FindMuxAndQtConfig(*pSession, pSession->pDevice, pSession->MuxConfig, pSession->QtConfig);
-    EXPECT_EQ(Fields(pSession->QtConfig), Fields(expected));
+    mux = qt = {7, 7};  // what an earlier search left
+    FindMuxAndQtConfig(*pSession, pSession->pDevice, mux, qt);
+    EXPECT_EQ(Fields(qt), Fields(expected));
+    EXPECT_EQ(std::pair(mux.nConfig, mux.nInterface), std::pair(-1, -1));
   }
-  UsbConfigChoice untouched{7, 7};
-  FindMuxAndQtConfig(*pSession, nullptr, untouched, untouched);
-  EXPECT_EQ(Fields(untouched), Fields({7, 7}));
+  mux = qt = {7, 7};
+  FindMuxAndQtConfig(*pSession, nullptr, mux, qt);
+  EXPECT_EQ(Fields(qt), Fields({7, 7}));
 }
 
 TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
@@ -135,23 +134,21 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
   const std::string szSwitch = szOpen + "not-capture +1000 mode-on +2000 ";
   const std::string szCapture = szFound + "+1000 capturing name ";
   // Switched, captured, lost (the next attempt closes the lost handle), absent
-  // for three attempts, back, and stopped while capturing: mode-off goes out
-  // on the claimed interface before the close.
+  // for three attempts, back, and stopped when capturing again: mode-off goes
+  // out on the claimed interface before the close.
   const std::string szReconnect = szSwitch + szCapture + "gone +1000 " +
                                   "init absent +1000 init absent +1000 init absent +1000 " +
                                   szSwitch + szCapture + "+2000 ";
-  const std::string szReconnectEvents =
-      " open control-on close open cfg2 claim2 close open control-on close open cfg2 claim2 "
-      "control-off close";
+  const std::string szConnect = " open control-on close open cfg2 claim2";
+  const std::string szReconnectEvents = szConnect + " close" + szConnect + " control-off close";
   struct Case {
     int32_t nRunState;
     const char* szScenario;  // "": none that matches
     std::string szStopOn, szLog, szEvents;
-    int nStopAt = 1;
   };
   const Case cases[] = {
       {kRunRunning, "", kLogOpenDeviceFailed, "init absent +2000 ", " open close open close"},
-      {kRunRunning, "cold", kLogCapturing, szReconnect, szReconnectEvents, 2},
+      {kRunRunning, "cold", kLogCapturing, szReconnect, szReconnectEvents},
       {kRunStopRequested, "capture", "", "+1000 ", ""},  // before the first look
       {kRunStopped, "capture", "", "+1000 ", ""},
       {7, "capture", "", "unknown +1000 ", ""},
@@ -168,7 +165,8 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
     g_vecLog.emplace_back(szText, ClockTicks());
     g_onLine(szText);
   };
-  testing::internal::CaptureStdout();
+  EXPECT_EQ(CaptureThreadProc(nullptr), 0u);
+  std::string szPrinted;
   for (const Case& c : cases) {
     vsim::Reset();
     UseVirtualClock(kStart);
@@ -181,10 +179,11 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
       wrong.serial[23] = '1';
       for (const auto& device : {other, Device("serial-fails"), wrong}) vsim::AddDevice(device);
     }
-    int nAbsent = 0, nStops = 0;
+    int nAbsent = 0, nCapturing = 0;
     g_onLine = [&](const std::string& szLine) {
       if (szLine == kLogOpenDeviceFailed && ++nAbsent == 3) vsim::Replug(0);
-      if (szLine == c.szStopOn && ++nStops == c.nStopAt) s.nRunState.store(kRunStopRequested);
+      if (szLine == c.szStopOn && (szLine != kLogCapturing || ++nCapturing == 2))
+        s.nRunState.store(kRunStopRequested);
     };
     // What a connection leaves in the session is gone before the next.
     s.qwNeedClockRef = s.qwFirstAudioPts = s.qwFirstAudioLocal = s.qwLastAudioPts = 9;
@@ -194,24 +193,23 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
     s.bAudioHeadMissing = s.bFirstProcessVideo = false;
     s.vecNeedPacket.assign(20, 1);
     s.nRunState.store(c.nRunState);
+    testing::internal::CaptureStdout();
     EXPECT_EQ(CaptureThreadProc(&s), 0u);
+    szPrinted += testing::internal::GetCapturedStdout();
     EXPECT_EQ(LogWords(), c.szLog);
     EXPECT_EQ(Events(), c.szEvents) << c.szLog;
-    EXPECT_TRUE(s.pDevHandle == nullptr && s.pDevice == nullptr && s.vecNeedPacket.empty());
     EXPECT_EQ(std::tuple(s.qwNeedClockRef, s.qwFirstAudioPts, s.qwFirstAudioLocal, s.qwLastAudioPts,
                          s.qwLastAudioLocal, s.qwSyncClockRef, s.nPendingOffset, s.nPendingLength,
                          s.nVideoHeadSet, s.qwSyncClockStart, s.qwLocalClockStart),
               std::tuple(0u, 0u, 0u, 0u, 0u, 0u, 0u, 0u, 0, ClockTicks(), ClockTicks()));
     EXPECT_EQ(std::tuple(s.bAudioClockStarted, s.bFirstAsynNotified, s.bAudioHeadMissing,
                          s.bFirstProcessVideo, IsConfigFound(s.MuxConfig), s.QtConfig.byInEndpoint,
-                         s.nRunState.load()),
-              std::tuple(false, false, true, true, false, 0, kRunStopped));
+                         s.nRunState.load(), s.pDevHandle, s.pDevice, s.vecNeedPacket.size()),
+              std::tuple(false, false, true, true, false, 0, kRunStopped, nullptr, nullptr, 0u));
   }
   std::string szSerials = "szSerialNumber : 00008101000a1b2c3d4e5f61\n";
   for (int i = 0; i < 7; ++i) szSerials += "szSerialNumber : " + std::string(kSerial) + "\n";
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), szSerials);
-  g_Callbacks.onLog = nullptr;
-  UseRealClock();
+  EXPECT_EQ(szPrinted, szSerials);
 }
 
 }  // namespace

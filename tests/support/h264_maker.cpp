@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -28,10 +29,7 @@ H264Stream MakeH264Stream(const H264Options& o) {
         o.profile == H264Profile::Baseline ? "baseline" : "high",
         o.nKeyInterval > 0 ? o.nKeyInterval : nFrames + 1, o.nSlices);
     FILE* pPipe = popen(szCommand, "r");
-    uint8_t abyChunk[65536];
-    for (size_t n; pPipe && (n = std::fread(abyChunk, 1, sizeof abyChunk, pPipe)) > 0;) {
-      annexB.insert(annexB.end(), abyChunk, abyChunk + n);
-    }
+    for (int c; pPipe && (c = std::fgetc(pPipe)) != EOF;) annexB.push_back(uint8_t(c));
     if (pPipe == nullptr || pclose(pPipe) != 0) std::abort();  // ffmpeg has said why
   }
   H264Stream stream;
@@ -70,22 +68,40 @@ int NalType(std::span<const uint8_t> unit) {
   return unit.empty() ? -1 : (unit[0] & 0x1F);
 }
 
+namespace {
+
+// Grows, then copies: GCC 12 at -O3 takes an insert of a short list for an
+// overflow of the vector it grows.
+void Append(Bytes& out, std::span<const uint8_t> bytes) {
+  const size_t nOld = out.size();
+  out.resize(nOld + bytes.size());
+  if (!bytes.empty()) std::memcpy(out.data() + nOld, bytes.data(), bytes.size());
+}
+
+}  // namespace
+
 Bytes MakeAvcConfigRecord(std::span<const uint8_t> sps, std::span<const uint8_t> pps,
                           bool bHighExtension) {
   // Version 1, profile, compatibility and level from the SPS, 4-byte lengths, 1 SPS.
-  Bytes record = {
+  const uint8_t abyHead[] = {
       1, sps[1], sps[2], sps[3], 0xFF, 0xE1, uint8_t(sps.size() >> 8), uint8_t(sps.size())};
-  record.insert(record.end(), sps.begin(), sps.end());
-  record.insert(record.end(), {1, uint8_t(pps.size() >> 8), uint8_t(pps.size())});
-  record.insert(record.end(), pps.begin(), pps.end());
-  if (bHighExtension) record.insert(record.end(), {0xFD, 0xF8, 0xF8, 0});
+  const uint8_t abyPpsHead[] = {1, uint8_t(pps.size() >> 8), uint8_t(pps.size())};
+  const uint8_t abyHighExtension[] = {0xFD, 0xF8, 0xF8, 0};
+  Bytes record;
+  Append(record, abyHead);
+  Append(record, sps);
+  Append(record, abyPpsHead);
+  Append(record, pps);
+  if (bHighExtension) Append(record, abyHighExtension);
   return record;
 }
 
 Bytes MakeLengthPrefixed(std::span<const uint8_t> unit) {
   const size_t n = unit.size();
-  Bytes prefixed = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
-  prefixed.insert(prefixed.end(), unit.begin(), unit.end());
+  const uint8_t abyPrefix[] = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
+  Bytes prefixed;
+  Append(prefixed, abyPrefix);
+  Append(prefixed, unit);
   return prefixed;
 }
 
