@@ -5,20 +5,24 @@
 // 1170x2532 High-profile x264 stream made at start. Beside it, in the same
 // run, FFmpeg's own decode and conversion of the same pictures: each access
 // unit handed to its parser -> decoder -> sws_scale loop as a whole (followed
-// by an access unit delimiter, so the parser need not wait for the next one).
+// by an access unit delimiter, so the parser need not wait for the next one),
+// paced the same way.
 // Budget: median latency within decode+convert + 0.5 ms.
 //
 //   cmake --build build-bench --target latency_bench
 //   build-bench/latency_bench                  (120 pictures, 2 laps, 3 rounds)
 //   build-bench/latency_bench --frames=60 --laps=1 --rounds=5
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/session_wiring.h"
+#include "bench_options.h"
 #include "bench_stats.h"
 #include "capture/capture_session.h"
 #include "capture/session_callbacks.h"
@@ -39,12 +43,7 @@ namespace {
 constexpr char kSerial[] = "00008101000A1B2C3D4E5F60";
 constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
 constexpr uint8_t kAccessUnitDelimiter[] = {0, 0, 0, 1, 9, 0xF0};
-
-struct Options {
-  int nFrames = 120;
-  int nLaps = 2;
-  int nRounds = 3;
-};
+constexpr int64_t kFrameNs = 1'000'000'000 / 60;
 
 // One run, filled on the capture thread by the device's transfer hook and the
 // frame store's notifier.
@@ -77,7 +76,7 @@ void OnPicturePublished(void*) {
   }
 }
 
-void RunPipeline(const Options& options, const std::vector<uint8_t>& annexB, LatencyRun& run) {
+void RunPipeline(const BenchOptions& options, const std::vector<uint8_t>& annexB, LatencyRun& run) {
   vsim::Reset();
   vsim::DeviceConfig config;
   config.serial = kSerial;
@@ -107,14 +106,21 @@ void RunPipeline(const Options& options, const std::vector<uint8_t>& annexB, Lat
   CloseVideoDecoder(decoder);
 }
 
-// FFmpeg's time for each access unit, fed whole with a delimiter after it.
+// FFmpeg's time for each access unit, fed whole with a delimiter after it, at
+// the same pace as the device sends them: a decoder that idles between
+// pictures finds its caches as cold as the pipeline's does.
 void RunFfmpeg(const std::vector<vtest::Bytes>& accessUnits, int nLaps,
                std::vector<double>& vecStepMs) {
   FfmpegLoop loop;
   if (!OpenFfmpegLoop(loop)) return;
   std::vector<uint8_t> vecInput;
+  const int64_t qwFirstNs = WallNs();
+  int64_t nPicture = 0;
   for (int nLap = 0; nLap < nLaps; ++nLap) {
     for (const vtest::Bytes& unit : accessUnits) {
+      std::this_thread::sleep_until(std::chrono::steady_clock::now() +
+                                    std::chrono::nanoseconds(std::max<int64_t>(
+                                        0, qwFirstNs + nPicture++ * kFrameNs - WallNs())));
       vecInput.assign(unit.begin(), unit.end());
       vecInput.insert(vecInput.end(), std::begin(kAccessUnitDelimiter),
                       std::end(kAccessUnitDelimiter));
@@ -128,35 +134,11 @@ void RunFfmpeg(const std::vector<vtest::Bytes>& accessUnits, int nLaps,
   CloseFfmpegLoop(loop);
 }
 
-Options ParseOptions(int argc, char** argv) {
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string szArg = argv[i];
-    const auto Value = [&](const char* szName, int& nValue) {
-      const std::string szPrefix = std::string("--") + szName + "=";
-      if (szArg.rfind(szPrefix, 0) == 0)
-        nValue = std::max(1, std::atoi(szArg.c_str() + szPrefix.size()));
-    };
-    Value("frames", options.nFrames);
-    Value("laps", options.nLaps);
-    Value("rounds", options.nRounds);
-  }
-  options.nFrames = std::max(2, options.nFrames);
-  return options;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const Options options = ParseOptions(argc, argv);
-  vtest::QuietFfmpegLogs();
-  vtest::H264Options h264;
-  h264.nWidth = 1170;
-  h264.nHeight = 2532;
-  h264.nFrames = options.nFrames;
-  h264.nFps = 60;
-  h264.profile = vtest::H264Profile::High;
-  const vtest::H264Stream stream = vtest::MakeH264Stream(h264);
+  const BenchOptions options = ParseBenchOptions(argc, argv, {120, 2, 3});
+  const vtest::H264Stream stream = MakePhoneStream(options.nFrames);
   const std::vector<uint8_t> annexB = vtest::JoinAccessUnits(stream.accessUnits);
   InstallSessionCallbacks(g_Callbacks, false);
   std::printf("stream: 1170x2532 High, %d pictures at 60 fps; %d laps a run, %d rounds\n",

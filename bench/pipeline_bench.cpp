@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "app/session_wiring.h"
+#include "bench_options.h"
 #include "bench_stats.h"
 #include "capture/capture_session.h"
 #include "capture/session_callbacks.h"
@@ -48,12 +49,6 @@ namespace {
 
 constexpr char kSerial[] = "00008101000A1B2C3D4E5F60";
 constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
-
-struct Options {
-  int nFrames = 120;
-  int nLaps = 2;
-  int nRounds = 5;
-};
 
 // What one pipeline run saw, filled from the callbacks and the device's hooks
 // (all on the one capture thread).
@@ -133,7 +128,7 @@ struct PipelineResult {
   double dDeviceShare = 0;  // of the window's wall time
 };
 
-PipelineResult RunPipeline(const Options& options, const std::vector<uint8_t>& annexB,
+PipelineResult RunPipeline(const BenchOptions& options, const std::vector<uint8_t>& annexB,
                            PipelineRun& run) {
   vsim::Reset();
   vsim::DeviceConfig config;
@@ -231,35 +226,11 @@ void RunFfmpegSteps(const std::vector<std::vector<uint8_t>>& unitsPadded, int nL
   CloseFfmpegLoop(loop);
 }
 
-Options ParseOptions(int argc, char** argv) {
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string szArg = argv[i];
-    const auto Value = [&](const char* szName, int& nValue) {
-      const std::string szPrefix = std::string("--") + szName + "=";
-      if (szArg.rfind(szPrefix, 0) == 0)
-        nValue = std::max(1, std::atoi(szArg.c_str() + szPrefix.size()));
-    };
-    Value("frames", options.nFrames);
-    Value("laps", options.nLaps);
-    Value("rounds", options.nRounds);
-  }
-  options.nFrames = std::max(2, options.nFrames);
-  return options;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const Options options = ParseOptions(argc, argv);
-  vtest::QuietFfmpegLogs();
-  vtest::H264Options h264;
-  h264.nWidth = 1170;
-  h264.nHeight = 2532;
-  h264.nFrames = options.nFrames;
-  h264.nFps = 60;
-  h264.profile = vtest::H264Profile::High;
-  const vtest::H264Stream stream = vtest::MakeH264Stream(h264);
+  const BenchOptions options = ParseBenchOptions(argc, argv, {120, 2, 5});
+  const vtest::H264Stream stream = MakePhoneStream(options.nFrames);
   const std::vector<uint8_t> annexB = vtest::JoinAccessUnits(stream.accessUnits);
   std::vector<uint8_t> lapsPadded;
   for (int nLap = 0; nLap < options.nLaps; ++nLap) {

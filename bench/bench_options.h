@@ -1,0 +1,43 @@
+// What the pipeline benchmarks share: their options and the phone-sized stream.
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "support/h264_maker.h"
+
+struct BenchOptions {
+  int nFrames = 120;
+  int nLaps = 2;
+  int nRounds = 5;
+};
+
+// --frames=N, --laps=N, --rounds=N over the defaults given; at least two frames.
+inline BenchOptions ParseBenchOptions(int argc, char** argv, BenchOptions options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string szArg = argv[i];
+    const auto Value = [&](const char* szName, int& nValue) {
+      const std::string szPrefix = std::string("--") + szName + "=";
+      if (szArg.rfind(szPrefix, 0) == 0)
+        nValue = std::max(1, std::atoi(szArg.c_str() + szPrefix.size()));
+    };
+    Value("frames", options.nFrames);
+    Value("laps", options.nLaps);
+    Value("rounds", options.nRounds);
+  }
+  options.nFrames = std::max(2, options.nFrames);
+  return options;
+}
+
+// A 1170x2532 High-profile x264 stream at 60 pictures a second.
+inline vtest::H264Stream MakePhoneStream(int nFrames) {
+  vtest::QuietFfmpegLogs();
+  vtest::H264Options h264;
+  h264.nWidth = 1170;
+  h264.nHeight = 2532;
+  h264.nFrames = nFrames;
+  h264.nFps = 60;
+  h264.profile = vtest::H264Profile::High;
+  return vtest::MakeH264Stream(h264);
+}
