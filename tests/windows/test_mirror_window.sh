@@ -3,7 +3,8 @@
 # spaces, the stub name tool in Frameworks\) against the simulated device: the
 # picture letter-boxed in the Win32 window, also after a resize; in the
 # device's transcript the activation and, after the window is closed, the stop
-# sequence; exit code 0.
+# sequence; exit code 0; the log VELTRONA_LOG asks for, in UTF-8. Wine here has
+# no sound device: the program mirrors all the same.
 . "$szHere/lib.sh"
 szDir="$szWork/Program Files/Veltrona iOS"
 mkdir -p "$szDir/Frameworks"
@@ -13,6 +14,7 @@ cp "$szBuild/tests/windows/ideviceinfo.exe" "$szDir/Frameworks/"
 make_stream "$WORK/stream.h264" 192 416 1 2
 VELTRONA_SIM_STREAM="$(WinPath "$WORK/stream.h264")" VELTRONA_SIM_SERIAL="$SERIAL" \
   VELTRONA_SIM_TRANSCRIPT="$(WinPath "$szWork/transcript.txt")" \
+  VELTRONA_LOG="$(WinPath "$szWork/log.txt")" \
   StartWine mirror "$szDir/veltrona.exe" "$UDID" ignored  # a second argument is ignored
 nWindow="$(FindWindow 'Veltrona - iOS')" || fail "no mirror window"
 wait_until 60 "the picture" 'picture_shown "$nWindow" "$WORK/stream.h264.png"'
@@ -31,4 +33,8 @@ start=$(grep -v '^bulk_write' "$WORK/transcript.txt" | head -n 4 | sed 's/ [0-9]
 stop=$(tail -n 2 "$WORK/transcript.txt" | tr '\n' '|')
 [[ $stop == "control 0x40 0x52 0x0000 0x0000 0|close|" ]] ||
   fail "the transcript does not end with mode off (wIndex 0), then close"
+tr -d '\r' <"$szWork/log.txt" >"$WORK/log.txt"
+iconv -f UTF-8 -t UTF-8 "$WORK/log.txt" >/dev/null || fail "the log is not UTF-8"
+grep -qx ' *[0-9]* 投屏中\.\.\.' "$WORK/log.txt" || fail "no capturing line in the log"
+grep -m1 '^ *[0-9]* audio' "$WORK/log.txt" || true  # the sound device, or its absence
 echo "PASS"
