@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "app/session_wiring.h"
-#include "bench_options.h"
+#include "bench_setup.h"
 #include "bench_stats.h"
 #include "capture/capture_session.h"
 #include "capture/session_callbacks.h"
@@ -40,8 +40,6 @@ extern "C" {
 
 namespace {
 
-constexpr char kSerial[] = "00008101000A1B2C3D4E5F60";
-constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
 constexpr uint8_t kAccessUnitDelimiter[] = {0, 0, 0, 1, 9, 0xF0};
 constexpr int64_t kFrameNs = 1'000'000'000 / 60;
 
@@ -77,19 +75,10 @@ void OnPicturePublished(void*) {
 }
 
 void RunPipeline(const BenchOptions& options, const std::vector<uint8_t>& annexB, LatencyRun& run) {
-  vsim::Reset();
-  vsim::DeviceConfig config;
-  config.serial = kSerial;
-  config.bCaptureModeOn = true;
-  config.vecH264 = annexB;
-  vsim::AddDevice(config);
-
+  AddSimulatedPhone(annexB, false);
   VideoDecoder decoder;
-  if (OpenVideoDecoder(decoder) != DecoderOpenResult::Ok) {
-    std::fprintf(stderr, "decoder not opened\n");
-    std::exit(1);
-  }
-  std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
+  OpenDecoderOrExit(decoder);
+  std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kBenchUdid);
   MirrorStages stages{&decoder, nullptr};  // the sound is not measured here
   pSession->pCallbackContext = &stages;
   run.pSession = pSession.get();

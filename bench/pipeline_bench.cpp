@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "app/session_wiring.h"
-#include "bench_options.h"
+#include "bench_setup.h"
 #include "bench_stats.h"
 #include "capture/capture_session.h"
 #include "capture/session_callbacks.h"
@@ -46,9 +46,6 @@ extern "C" {
 }
 
 namespace {
-
-constexpr char kSerial[] = "00008101000A1B2C3D4E5F60";
-constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
 
 // What one pipeline run saw, filled from the callbacks and the device's hooks
 // (all on the one capture thread).
@@ -130,21 +127,10 @@ struct PipelineResult {
 
 PipelineResult RunPipeline(const BenchOptions& options, const std::vector<uint8_t>& annexB,
                            PipelineRun& run) {
-  vsim::Reset();
-  vsim::DeviceConfig config;
-  config.serial = kSerial;
-  config.bCaptureModeOn = true;
-  config.behaviour = vsim::Behaviour::Protocol;
-  config.vecH264 = annexB;
-  config.bFast = true;
-  vsim::AddDevice(config);
-
+  AddSimulatedPhone(annexB, true);
   VideoDecoder decoder;
-  if (OpenVideoDecoder(decoder) != DecoderOpenResult::Ok) {
-    std::fprintf(stderr, "decoder not opened\n");
-    std::exit(1);
-  }
-  std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
+  OpenDecoderOrExit(decoder);
+  std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kBenchUdid);
   MirrorStages stages{&decoder, nullptr};  // the sound is not measured here
   pSession->pCallbackContext = &stages;
   run.pSession = pSession.get();

@@ -1,11 +1,19 @@
-// What the pipeline benchmarks share: their options and the phone-sized stream.
+// What the pipeline benchmarks share: their options, the phone-sized stream,
+// the simulated phone streaming it and the decoder behind it.
 #pragma once
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "sim.h"
 #include "support/h264_maker.h"
+#include "video/video_decoder.h"
+
+inline constexpr char kBenchSerial[] = "00008101000A1B2C3D4E5F60";
+inline constexpr char kBenchUdid[] = "00008101-000A1B2C3D4E5F60";
 
 struct BenchOptions {
   int nFrames = 120;
@@ -40,4 +48,25 @@ inline vtest::H264Stream MakePhoneStream(int nFrames) {
   h264.nFps = 60;
   h264.profile = vtest::H264Profile::High;
   return vtest::MakeH264Stream(h264);
+}
+
+// A fresh bus with the one simulated phone, already in its capture
+// configuration, streaming annexB (bFast: each picture as soon as its NEED
+// comes, else at the stream's pace).
+inline void AddSimulatedPhone(const std::vector<uint8_t>& annexB, bool bFast) {
+  vsim::Reset();
+  vsim::DeviceConfig config;
+  config.serial = kBenchSerial;
+  config.bCaptureModeOn = true;
+  config.behaviour = vsim::Behaviour::Protocol;
+  config.vecH264 = annexB;
+  config.bFast = bFast;
+  vsim::AddDevice(config);
+}
+
+inline void OpenDecoderOrExit(VideoDecoder& decoder) {
+  if (OpenVideoDecoder(decoder) != DecoderOpenResult::Ok) {
+    std::fprintf(stderr, "decoder not opened\n");
+    std::exit(1);
+  }
 }
