@@ -1,6 +1,7 @@
 // The name lookup of a probe program, with stand-in tools on PATH and beside it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -13,17 +14,13 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(DeviceNameLookup, NameIsWhatTheToolWrote) {
-  char szTemplate[] = "/tmp/veltrona-name-XXXXXX";
-  ASSERT_NE(mkdtemp(szTemplate), nullptr);
-  const fs::path dir = szTemplate, probe = dir / "program folder" / "probe";
+  const fs::path dir = fs::temp_directory_path() / ("veltrona-name-" + std::to_string(getpid()));
+  const fs::path probe = dir / "program folder" / "probe";
   fs::create_directories(probe.parent_path());
   fs::copy_file(VELTRONA_DEVICE_NAME_PROBE, probe);
-  // The probe inherits an open descriptor (no close-on-exec), SIGPIPE ignored
-  // and something to read; the tool must get none of them.
+  // The probe inherits this descriptor, SIGPIPE ignored and input; the tool none.
   const int nHigh = fcntl(open("/dev/null", O_RDONLY), F_DUPFD, 57);
-  const std::string szFinished = (dir / "finished").string();
   const std::tuple<std::string, std::string, std::string> cases[] = {
-      // on PATH, beside, name
       {"printf '%s|' \"$@\"\necho note >&2\necho iPad", "",
        "-u|00008101-000A1B2C3D4E5F60|-k|DeviceName|note\niPad\n"},
       {"[ -e /proc/$$/fd/" + std::to_string(nHigh) +
@@ -33,9 +30,10 @@ TEST(DeviceNameLookup, NameIsWhatTheToolWrote) {
       {"yes | head -n 1", "", "y\n"},                            // yes ended quietly by SIGPIPE
       // More than a pipe holds: unless the pipe is read while the tool runs,
       // the tool blocks and never gets to its mark.
-      {"head -c 70000 /dev/zero | tr '\\0' n\ntouch '" + szFinished + "'", "",
+      {"head -c 70000 /dev/zero | tr '\\0' n\ntouch '" + dir.string() + "/finished'", "",
        std::string(kDeviceNameCapacity, 'n')},
-      {"echo partial\nsleep 600 &\nwait", "", "partial\n"},  // hung: ended, with what it wrote
+      // Hung, the wait for it interrupted once: ended, with what it wrote.
+      {"echo a\nsleep 0.2\nkill -ALRM $PPID\nsleep 0.2\necho b\nsleep 600 &\nwait", "", "a\nb\n"},
       {"echo 'from path'", "echo \"beside $2\"", "beside 00008101-000A1B2C3D4E5F60\n"},
       {"", "", ""},  // no tool
   };
@@ -57,7 +55,7 @@ TEST(DeviceNameLookup, NameIsWhatTheToolWrote) {
     EXPECT_EQ(pclose(pPipe), szOnPath.empty() ? 1 << 8 : 0);
     EXPECT_EQ(szOut, szName);
   }
-  EXPECT_TRUE(fs::exists(szFinished));
+  EXPECT_TRUE(fs::exists(dir / "finished"));
   fs::remove_all(dir);
 }
 
