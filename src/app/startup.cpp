@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -84,10 +85,41 @@ void OnMirrorMuteKey() {
   PlayerLog(*g_pAudio, "audio: %s", bMuted ? "muted" : "unmuted");
 }
 
+void OnMirrorScreenshotKey() {}
+
+void OnMirrorRecordKey() {}
+
 MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid) {
   MirrorOptions options;
-  for (const std::string& szArgument : afterUdid) {
-    if (szArgument == "--no-audio") options.bAudio = false;
+  // An option that takes a value takes it as "--name=value" or as the next argument.
+  const auto takeValue = [&](size_t& i, std::string_view szName, std::string& szValue) {
+    const std::string& szArgument = afterUdid[i];
+    if (szArgument.size() > szName.size() && szArgument.starts_with(szName) &&
+        szArgument[szName.size()] == '=') {
+      szValue = szArgument.substr(szName.size() + 1);
+      return true;
+    }
+    if (szArgument != szName) return false;
+    if (i + 1 < afterUdid.size())
+      szValue = afterUdid[++i];
+    else
+      options.vecUnknown.push_back(szArgument);  // a value is missing
+    return true;
+  };
+  for (size_t i = 0; i < afterUdid.size(); ++i) {
+    const std::string& szArgument = afterUdid[i];
+    if (szArgument == "--no-audio")
+      options.bAudio = false;
+    else if (szArgument == "--fullscreen")
+      options.bFullscreen = true;
+    else if (szArgument == "--no-window")
+      options.bNoWindow = true;
+    else if (takeValue(i, "--record", options.szRecordPath))
+      continue;
+    else if (takeValue(i, "--save-dir", options.szSaveDir))
+      continue;
+    else
+      options.vecUnknown.push_back(szArgument);
   }
   return options;
 }

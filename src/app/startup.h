@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNoUdid = 2;
@@ -12,11 +13,16 @@ inline constexpr int kExitNoDecoder = 4;
 
 // What the arguments after the UDID ask for.
 struct MirrorOptions {
-  bool bAudio = true;  // off with --no-audio
+  bool bAudio = true;        // off with --no-audio
+  bool bFullscreen = false;  // --fullscreen
+  bool bNoWindow = false;    // --no-window (with --record: no window, no display needed)
+  std::string szRecordPath;  // --record FILE or --record=FILE; empty: no recording from start
+  std::string szSaveDir;     // --save-dir DIR; empty: the user's Pictures and Videos folders
+  std::vector<std::string> vecUnknown;  // ignored, but said to the user
 };
 
-// --no-audio among the arguments after the UDID; anything else there is
-// ignored, as it always was.
+// The options after the UDID. Anything the program does not know is ignored,
+// as it always was, and listed in vecUnknown so that the user is told.
 MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid);
 
 // --help or -h as the first argument: no UDID starts with '-'.
@@ -41,3 +47,9 @@ void OnMirrorWindowDestroyed();
 // Called by the shell when the M key is pressed in the window: mutes or
 // unmutes the sound.
 void OnMirrorMuteKey();
+
+// Called by the shell on the S key: saves the picture on screen.
+void OnMirrorScreenshotKey();
+
+// Called by the shell on the R key: starts or stops a recording.
+void OnMirrorRecordKey();

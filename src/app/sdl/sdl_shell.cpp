@@ -139,7 +139,13 @@ void ShellRunMessageLoop() {
         PaintMirror();
       }
     } else if (event.type == SDL_KEYDOWN) {
-      if (event.key.keysym.sym == SDLK_m && event.key.repeat == 0) OnMirrorMuteKey();
+      if (event.key.repeat != 0) continue;
+      if (event.key.keysym.sym == SDLK_m)
+        OnMirrorMuteKey();
+      else if (event.key.keysym.sym == SDLK_s)
+        OnMirrorScreenshotKey();
+      else if (event.key.keysym.sym == SDLK_r)
+        OnMirrorRecordKey();
     } else if (event.type == g_nRepaintEvent) {
       g_bRepaintPending.store(false);
       PaintMirror();

@@ -35,7 +35,13 @@ LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LP
       return 0;
     case WM_KEYDOWN:
       // Bit 30: the key was already down (auto-repeat).
-      if (wParam == 'M' && (lParam & (1 << 30)) == 0) OnMirrorMuteKey();
+      if ((lParam & (1 << 30)) != 0) return 0;
+      if (wParam == 'M')
+        OnMirrorMuteKey();
+      else if (wParam == 'S')
+        OnMirrorScreenshotKey();
+      else if (wParam == 'R')
+        OnMirrorRecordKey();
       return 0;
     case WM_ERASEBKGND:
       // Every paint covers the whole client area; an erase would only flash.
