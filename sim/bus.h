@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "chaos.h"
 #include "descriptors.h"
 #include "protocol.h"
 #include "sim.h"
@@ -60,6 +61,8 @@ struct SimDevice {
   int nFramesSent = 0;
   int nFramesSincePlug = 0;
   bool bScenarioUnplugDone = false;
+  ChaosState chaos;
+  int nHostWrites = 0;  // bulk writes to the capture endpoint, for hang-out
 };
 
 struct SimState {

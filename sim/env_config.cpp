@@ -91,6 +91,62 @@ bool ParseTone(std::string_view szParams, DeviceConfig& config, std::string& szE
   return true;
 }
 
+// "seed=N[,from=A,to=B,rate=R]" after the name of a chaos item; R a chance
+// from 0 to 1.
+bool ParseChaos(std::string_view szParams, DeviceConfig& config, std::string& szError) {
+  ChaosConfig& chaos = config.chaos;
+  chaos.bOn = true;
+  bool bSeed = false;
+  for (const std::string_view szPair : Split(szParams, ',')) {
+    const size_t nEquals = szPair.find('=');
+    const std::string_view szKey = szPair.substr(0, nEquals);
+    const std::string_view szValue =
+        nEquals == std::string_view::npos ? std::string_view() : szPair.substr(nEquals + 1);
+    uint64_t qwValue = 0;
+    if (szKey == "rate") {
+      const char* pEnd = szValue.data() + szValue.size();
+      auto [pStop, error] = std::from_chars(szValue.data(), pEnd, chaos.dRate);
+      if (error == std::errc() && pStop == pEnd && !szValue.empty() && chaos.dRate >= 0 &&
+          chaos.dRate <= 1) {
+        continue;
+      }
+    } else if (ParseNumber(szValue, qwValue)) {
+      if (szKey == "seed") {
+        chaos.qwSeed = qwValue;
+        bSeed = true;
+        continue;
+      }
+      if (szKey == "from") {
+        chaos.qwFrom = qwValue;
+        continue;
+      }
+      if (szKey == "to") {
+        chaos.qwTo = qwValue;
+        continue;
+      }
+    }
+    szError = "bad chaos parameter \"" + std::string(szPair) + "\"";
+    return false;
+  }
+  if (!bSeed || chaos.qwFrom > chaos.qwTo) {
+    szError = "chaos needs seed=N, and from no later than to";
+    return false;
+  }
+  return true;
+}
+
+// "after=K" after the name of a hang-out item.
+bool ParseHangOut(std::string_view szParams, DeviceConfig& config, std::string& szError) {
+  uint64_t qwValue = 0;
+  if (!szParams.starts_with("after=") || !ParseNumber(szParams.substr(6), qwValue) ||
+      qwValue > 1000000000) {
+    szError = "hang-out needs after=K";
+    return false;
+  }
+  config.nHangOutAfter = static_cast<int>(qwValue);
+  return true;
+}
+
 bool ParseItem(std::string_view szItem, DeviceConfig& config, std::string& szError) {
   const size_t nColon = szItem.find(':');
   const std::string_view szName = szItem.substr(0, nColon);
@@ -98,6 +154,8 @@ bool ParseItem(std::string_view szItem, DeviceConfig& config, std::string& szErr
       nColon == std::string_view::npos ? std::string_view() : szItem.substr(nColon + 1);
   if (szName == "unplug") return ParseUnplug(szParams, config, szError);
   if (szName == "tone") return ParseTone(szParams, config, szError);
+  if (szName == "chaos") return ParseChaos(szParams, config, szError);
+  if (szName == "hang-out") return ParseHangOut(szParams, config, szError);
   if (!szParams.empty()) {
     // Built from the name outwards: GCC 12 at -O3 misreads a literal joined
     // with the name's string as overlapping copies (-Wrestrict).

@@ -38,6 +38,17 @@ struct Configuration {
   std::vector<Interface> interfaces;
 };
 
+// Seeded damage to the transfers the device's protocol sends (test-queued
+// ones are left alone): each of the qwFrom-th to the qwTo-th, counted from 1
+// over the device's life, is damaged with chance dRate in one of six ways.
+struct ChaosConfig {
+  bool bOn = false;
+  uint64_t qwSeed = 0;
+  uint64_t qwFrom = 1;
+  uint64_t qwTo = 200;
+  double dRate = 0.1;
+};
+
 // What the device sends once its capture interface is claimed.
 enum class Behaviour {
   Protocol,  // a device speaking the screen-capture protocol (needs a stream)
@@ -68,6 +79,10 @@ struct DeviceConfig {
                                  // applies to every unplug of the device
   uint32_t nToneHz = 0;          // audio: a sine of this frequency (0: silence)
   int32_t nToneDriftPpm = 0;     // ... on an audio clock this far off the host's
+  ChaosConfig chaos;
+  // After this many bulk writes to its capture endpoint (-1: never), it takes
+  // no more: each later write waits out its time-out, on the real clock.
+  int nHangOutAfter = -1;
 };
 
 // Removes every device, empties the transcript and queued transfers.

@@ -41,6 +41,7 @@ int AddDevice(const DeviceConfig& config) {
     pDevice->config.layoutAfterModeOn = DefaultLayoutAfterModeOn();
   }
   pDevice->bCaptureMode = config.bCaptureModeOn;
+  pDevice->chaos = StartChaos(config.chaos);
   // The stream is split once here, not inside a read that the host is timing.
   std::string szError;
   if (config.behaviour == Behaviour::Protocol && !config.vecH264.empty()) {

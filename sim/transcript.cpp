@@ -68,6 +68,10 @@ void RecordErrorLine(TranscriptLog& log, const std::string& szText) {
   WriteLine(log.pFile, "error " + szText);
 }
 
+void RecordChaosLine(TranscriptLog& log, const std::string& szText) {
+  WriteLine(log.pFile, szText);
+}
+
 bool OpenTranscriptFile(TranscriptLog& log, const std::string& szPath) {
   if (log.pFile != nullptr) std::fclose(log.pFile);
   log.pFile = std::fopen(szPath.c_str(), "w");

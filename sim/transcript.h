@@ -30,6 +30,11 @@ void RecordEvent(TranscriptLog& log, Event event);
 // Protocol failures also go to the file, as "error <text>" lines.
 void RecordErrorLine(TranscriptLog& log, const std::string& szText);
 
+// The device's damage to its own transfers (file only): "chaos <transfer>
+// <kind>" for each, "chaos-end <transfer>" once the last that may be damaged
+// has gone out. Tests and the soak time the host's recovery by them.
+void RecordChaosLine(TranscriptLog& log, const std::string& szText);
+
 // Starts writing the file (replacing it); false when it cannot be created.
 bool OpenTranscriptFile(TranscriptLog& log, const std::string& szPath);
 

@@ -47,6 +47,20 @@ struct Delivery {
   uint64_t qwDueAt = kNever;
 };
 
+Damage DamageTransfer(SimState& state, SimDevice& device, std::vector<uint8_t>& vecBytes) {
+  const ChaosConfig& config = device.config.chaos;
+  if (!config.bOn) return Damage::None;
+  const Damage damage = PassTransfer(device.chaos, config, vecBytes);
+  const std::string szNumber = std::to_string(device.chaos.qwTransfers);
+  if (damage != Damage::None) {
+    RecordChaosLine(state.transcript, "chaos " + szNumber + " " + DamageName(damage));
+  }
+  if (device.chaos.qwTransfers == config.qwTo) {
+    RecordChaosLine(state.transcript, "chaos-end " + szNumber);
+  }
+  return damage;
+}
+
 Delivery NextDelivery(SimState& state, SimDevice& device, int nDevice, bool bCapture,
                       uint64_t qwNow) {
   Delivery delivery;
@@ -58,6 +72,12 @@ Delivery NextDelivery(SimState& state, SimDevice& device, int nDevice, bool bCap
     return delivery;
   }
   if (device.config.bSilent || !bCapture || !device.bSessionActive) return delivery;
+  if (!device.chaos.repeats.empty()) {
+    delivery.kind = Delivery::Bytes;
+    delivery.vecBytes = std::move(device.chaos.repeats.front());
+    device.chaos.repeats.pop_front();
+    return delivery;
+  }
   std::vector<std::string> errors;
   NextTransfer next = PollDevice(device.session, device.config, device.pVideo.get(), qwNow, errors);
   for (const std::string& szError : errors) AddError(state, nDevice, szError);
@@ -67,6 +87,11 @@ Delivery NextDelivery(SimState& state, SimDevice& device, int nDevice, bool bCap
   }
   delivery.kind = Delivery::Bytes;
   delivery.vecBytes = std::move(next.vecBytes);
+  if (DamageTransfer(state, device, delivery.vecBytes) == Damage::Drop) {
+    // Gone on the way: the read goes on waiting for the next one.
+    delivery.kind = Delivery::Wait;
+    delivery.qwDueAt = qwNow;
+  }
   if (next.bPicture) {
     ++device.nFramesSent;
     ++device.nFramesSincePlug;
@@ -114,8 +139,24 @@ int BulkRead(SimState& state, usb_dev_handle* dev, int ep, char* bytes, int size
   }
 }
 
-int BulkWrite(SimState& state, usb_dev_handle* dev, int ep, std::span<const uint8_t> data) {
-  std::lock_guard lock(state.mutex);
+// A device that takes no more data: the write waits out its time-out (none:
+// until the device goes away), in small steps so that an unplug is seen.
+int HangWrite(SimState& state, std::unique_lock<std::mutex>& lock, usb_dev_handle* dev,
+              int nTimeout) {
+  const uint64_t qwDeadline = DeadlineOf(nTimeout, ClockTicks());
+  for (;;) {
+    if (LiveDevice(state, dev) == nullptr) return HandleError(state, dev);
+    const uint64_t qwNow = ClockTicks();
+    if (qwNow >= qwDeadline) return kUsbTimeoutResult;
+    lock.unlock();
+    ClockSleep(static_cast<uint32_t>(std::min(qwDeadline - qwNow, kRealClockStepMs)));
+    lock.lock();
+  }
+}
+
+int BulkWrite(SimState& state, usb_dev_handle* dev, int ep, std::span<const uint8_t> data,
+              int nTimeout) {
+  std::unique_lock lock(state.mutex);
   Event event = MakeEvent(Event::BulkWrite, dev != nullptr ? dev->nDevice : -1);
   event.nEndpoint = ep;
   event.vecBytes.assign(data.begin(), data.end());
@@ -124,6 +165,10 @@ int BulkWrite(SimState& state, usb_dev_handle* dev, int ep, std::span<const uint
   if (pDevice == nullptr) return HandleError(state, dev);
   bool bCapture = false;
   if (!EndpointUsable(*pDevice, ep, false, bCapture)) return kNoEntry;
+  if (bCapture && pDevice->config.nHangOutAfter >= 0 &&
+      pDevice->nHostWrites++ >= pDevice->config.nHangOutAfter) {
+    return HangWrite(state, lock, dev, nTimeout);
+  }
   if (bCapture && pDevice->bSessionActive && !pDevice->config.bSilent) {
     std::vector<std::string> errors;
     OnHostWrite(pDevice->session, data, ClockTicks(), errors);
@@ -162,13 +207,13 @@ int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeou
   return nResult;
 }
 
-int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int /*timeout*/) {
+int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int timeout) {
   SimState& state = State();
   const auto* pBytes = reinterpret_cast<const uint8_t*>(bytes);
   const std::span<const uint8_t> data(pBytes, pBytes != nullptr && size > 0 ? size : 0);
   const vsim::TransferHook transferHook = vsim::CurrentTransferHook(state);
   if (transferHook) transferHook(vsim::TransferPoint::WriteEntered, data);
-  const int nResult = vsim::BulkWrite(state, dev, ep, data);
+  const int nResult = vsim::BulkWrite(state, dev, ep, data, timeout);
   if (transferHook) transferHook(vsim::TransferPoint::WriteReturning, data);
   return nResult;
 }

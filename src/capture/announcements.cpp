@@ -97,14 +97,14 @@ std::span<const uint8_t> AudioAnnouncementDictionary() {
 void SendHPD1(CaptureSession& session) {
   std::vector<uint8_t> vecPacket = BuildHPD1Packet();
   std::vector<uint8_t> vecCopy = vecPacket;
-  SendPacket(session, vecPacket, kUsbNoTimeLimit);
-  SendPacket(session, vecCopy, kUsbNoTimeLimit);
+  SendPacket(session, vecPacket);
+  SendPacket(session, vecCopy);
   LogMessage(&session, "SendHPD1 Valeria[%d] w[%u] h[%u]", kDisplayFlag,
              static_cast<uint32_t>(kDisplayWidth), static_cast<uint32_t>(kDisplayHeight));
 }
 
 void SendHPA1(CaptureSession& session, uint64_t qwDeviceClockRef) {
   std::vector<uint8_t> vecPacket = BuildHPA1Packet(qwDeviceClockRef);
-  SendPacket(session, vecPacket, kUsbNoTimeLimit);
+  SendPacket(session, vecPacket);
   LogMessage(&session, "SendHPA1");
 }

@@ -90,10 +90,13 @@ int32_t ReceivePacket(CaptureSession& session, std::vector<uint8_t>& vecPacket) 
   return nResult;
 }
 
-int32_t SendPacket(CaptureSession& session, std::vector<uint8_t>& vecPacket, int nTimeoutMs) {
-  const int nResult = usb_bulk_write(session.pDevHandle, session.QtConfig.byOutEndpoint,
-                                     reinterpret_cast<char*>(vecPacket.data()),
-                                     static_cast<int>(vecPacket.size()), nTimeoutMs);
+int32_t SendPacket(CaptureSession& session, std::vector<uint8_t>& vecPacket) {
+  int nResult = kUsbTimeoutResult;
+  if (session.nRunState.load() == kRunRunning) {
+    nResult = usb_bulk_write(session.pDevHandle, session.QtConfig.byOutEndpoint,
+                             reinterpret_cast<char*>(vecPacket.data()),
+                             static_cast<int>(vecPacket.size()), kUsbTransferTimeoutMs);
+  }
   std::vector<uint8_t>().swap(vecPacket);
   return nResult;
 }

@@ -18,7 +18,6 @@ inline constexpr int kKeepAliveRequestType = 0x40;
 inline constexpr int kKeepAliveRequest = 0x40;
 inline constexpr int kKeepAliveValue = 0x6400;
 inline constexpr int kKeepAliveIndex = 0x6400;
-inline constexpr int kKeepAliveTimeoutMs = 1000;
 inline constexpr uint32_t kResetWaitMs = 1000;
 
 enum class Step { Continue, Leave, ErrorExit };
@@ -26,9 +25,9 @@ enum class Step { Continue, Leave, ErrorExit };
 void SendKeepAlive(CaptureSession& session) {
   LogMessage(&session, "116");
   usb_control_msg(session.pDevHandle, kKeepAliveRequestType, kKeepAliveRequest, kKeepAliveValue,
-                  kKeepAliveIndex, nullptr, 0, kKeepAliveTimeoutMs);
+                  kKeepAliveIndex, nullptr, 0, kUsbTransferTimeoutMs);
   std::vector<uint8_t> vecPing = BuildPingPacket();
-  SendPacket(session, vecPing, kKeepAliveTimeoutMs);
+  SendPacket(session, vecPing);
 }
 
 // Every feed is answered with the latest NEED; before the first cvrp there is
@@ -36,7 +35,7 @@ void SendKeepAlive(CaptureSession& session) {
 void SendNeedAgain(CaptureSession& session) {
   if (session.vecNeedPacket.empty()) return;
   std::vector<uint8_t> vecNeed = session.vecNeedPacket;
-  SendPacket(session, vecNeed, kUsbNoTimeLimit);
+  SendPacket(session, vecNeed);
 }
 
 Step DispatchAsyn(CaptureSession& session, std::span<const uint8_t> packet) {
@@ -85,7 +84,7 @@ Step DispatchPacket(CaptureSession& session, std::span<const uint8_t> packet) {
     case kMagicPing: {
       LogMessage(&session, "PING received");
       std::vector<uint8_t> vecPing = BuildPingPacket();
-      SendPacket(session, vecPing, kUsbNoTimeLimit);
+      SendPacket(session, vecPing);
       return Step::Continue;
     }
     case kMagicSync:

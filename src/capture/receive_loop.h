@@ -12,8 +12,11 @@ struct CaptureSession;
 // result of the bulk read (kUsbTimeoutResult when the device was silent).
 int32_t ReceivePacket(CaptureSession& session, std::vector<uint8_t>& vecPacket);
 
-// One bulk write of the whole packet; releases the packet's storage after it.
-int32_t SendPacket(CaptureSession& session, std::vector<uint8_t>& vecPacket, int nTimeoutMs);
+// One bulk write of the whole packet, limited to kUsbTransferTimeoutMs;
+// releases the packet's storage after it. Once a stop is requested nothing
+// more is written: the packet in hand may owe several answers, and a device
+// that no longer takes data would hold the stop for a second each.
+int32_t SendPacket(CaptureSession& session, std::vector<uint8_t>& vecPacket);
 
 // Runs one connection; returns true when it is over, for whatever reason.
 bool ReceiveLoop(CaptureSession& session);

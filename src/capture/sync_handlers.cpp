@@ -54,7 +54,7 @@ void SendReply(CaptureSession& session, uint64_t qwCorrelationId,
   std::vector<uint8_t> vecReply = BeginReplyPacket(qwCorrelationId);
   vecReply.insert(vecReply.end(), payload.begin(), payload.end());
   FinishPacket(vecReply);
-  SendPacket(session, vecReply, kUsbNoTimeLimit);
+  SendPacket(session, vecReply);
 }
 
 void SendClockReply(CaptureSession& session, uint64_t qwCorrelationId, uint64_t qwClockRef) {
@@ -107,7 +107,7 @@ void HandleCVRP(CaptureSession& session, std::span<const uint8_t> packet) {
   session.vecNeedPacket = BuildNeedPacket(session.qwNeedClockRef);
   LogMessage(&session, "Send NEED 0x%016llx", Ull(session.qwNeedClockRef));
   std::vector<uint8_t> vecNeed = session.vecNeedPacket;
-  SendPacket(session, vecNeed, kUsbNoTimeLimit);
+  SendPacket(session, vecNeed);
   const uint64_t qwReplyClockRef = request->qwDeviceClockRef + kCvrpClockOffset;
   LogMessage(&session, "Send CVRP-RPLY {correlation:0x%016llx, clockRef:0x%016llx}",
              Ull(request->qwCorrelationId), Ull(qwReplyClockRef));

@@ -11,7 +11,6 @@ constexpr int kModeRequestType = 0x40;  // host to device, vendor, recipient dev
 constexpr int kModeRequest = 0x52;
 constexpr int kModeIndexOn = 2;
 constexpr int kModeIndexOff = 0;
-constexpr int kModeTimeoutMs = 1000;
 
 constexpr uint32_t kRetryWaitMs = 1000;
 // The device re-enumerates after the mode request; give it time before the
@@ -28,7 +27,8 @@ void CloseDevice(CaptureSession& session) {
 
 int SetQTMode(usb_dev_handle* pDevHandle, bool bOn) {
   return usb_control_msg(pDevHandle, kModeRequestType, kModeRequest, 0,
-                         bOn ? kModeIndexOn : kModeIndexOff, nullptr, 0, kModeTimeoutMs);
+                         bOn ? kModeIndexOn : kModeIndexOff, nullptr, 0,
+                         kUsbTransferTimeoutMs);
 }
 
 int SetQTConfigAndInterface(CaptureSession& session) {

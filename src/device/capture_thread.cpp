@@ -7,6 +7,7 @@
 #include "capture/receive_loop.h"
 #include "device/capture_activation.h"
 #include "device/device_name.h"
+#include "device/printable_text.h"
 #include "log/log_texts.h"
 #include "platform/clock.h"
 
@@ -19,8 +20,8 @@ constexpr uint32_t kStopWaitMs = 1000;
 // first packet.
 void LogDeviceName(const CaptureSession& session) {
   std::string szName;
-  GetDeviceName(std::string("-u ") + session.szUDID + " -k DeviceName", szName);
-  LogMessage(&session, kLogDeviceName, szName.c_str());
+  GetDeviceName(session.szUDID, szName);
+  LogMessage(&session, kLogDeviceName, PrintableDeviceName(szName).c_str());
 }
 
 void RunAttempt(CaptureSession& session) {

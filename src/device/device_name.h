@@ -3,6 +3,7 @@
 
 #include <string>
 
-// Runs the tool with szArguments ("-u <udid> -k DeviceName"); szName receives
-// what it printed (standard output and error), empty when it could not run.
-bool GetDeviceName(const std::string& szArguments, std::string& szName);
+// Runs the tool with "-u <udid> -k DeviceName", the UDID one argument
+// whatever it holds; szName receives what the tool printed (standard output
+// and error), empty when it could not run.
+bool GetDeviceName(const std::string& szUdid, std::string& szName);

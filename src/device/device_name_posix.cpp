@@ -151,12 +151,12 @@ void EndTool(pid_t pid, Deadline deadline) {
 
 }  // namespace
 
-bool GetDeviceName(const std::string& szArguments, std::string& szName) {
+bool GetDeviceName(const std::string& szUdid, std::string& szName) {
   szName.clear();
   int pipeFds[2] = {-1, -1};
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
   const Deadline deadline = LookupDeadline();
-  const pid_t pid = RunHiddenTool(SplitToolArguments(szArguments), pipeFds[1]);
+  const pid_t pid = RunHiddenTool(DeviceNameToolArguments(szUdid), pipeFds[1]);
   // Only the child may hold the write end, or the read would never see its end.
   close(pipeFds[1]);
   if (pid < 0) {

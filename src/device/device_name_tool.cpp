@@ -2,15 +2,36 @@
 
 #include <algorithm>
 
-std::vector<std::string> SplitToolArguments(std::string_view szArguments) {
-  std::vector<std::string> vecArguments;
-  size_t nPos = 0;
-  while (nPos < szArguments.size()) {
-    const size_t nEnd = std::min(szArguments.find(' ', nPos), szArguments.size());
-    if (nEnd > nPos) vecArguments.emplace_back(szArguments.substr(nPos, nEnd - nPos));
-    nPos = nEnd + 1;
+std::vector<std::string> DeviceNameToolArguments(std::string_view szUdid) {
+  return {"-u", std::string(szUdid), "-k", "DeviceName"};
+}
+
+std::string WindowsCommandLine(std::string_view szProgram,
+                               const std::vector<std::string>& vecArguments) {
+  std::string szLine = "\"" + std::string(szProgram) + "\"";
+  for (const std::string& szArgument : vecArguments) {
+    if (!szArgument.empty() && szArgument.find_first_of(" \t\n\v\"") == std::string::npos) {
+      szLine += " " + szArgument;
+      continue;
+    }
+    szLine += " \"";
+    size_t nBackslashes = 0;
+    for (const char c : szArgument) {
+      if (c == '\\') {
+        ++nBackslashes;
+        continue;
+      }
+      // Backslashes count only before a quote: there each is doubled, and the
+      // quote escaped by one more.
+      szLine.append(c == '"' ? 2 * nBackslashes + 1 : nBackslashes, '\\');
+      nBackslashes = 0;
+      szLine.push_back(c);
+    }
+    // Before the closing quote, too.
+    szLine.append(2 * nBackslashes, '\\');
+    szLine.push_back('"');
   }
-  return vecArguments;
+  return szLine;
 }
 
 void KeepToolOutput(std::string& szName, std::span<const char> output) {

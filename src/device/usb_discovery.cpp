@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "capture/capture_log.h"
+#include "device/printable_text.h"
 #include "device/serial_number.h"
 
 namespace {
@@ -98,7 +99,7 @@ int32_t OpenDevice(CaptureSession& session, const char* szUdid) {
         continue;
       }
       szSerialNumber[kSerialNumberCapacity - 1] = '\0';
-      std::printf("szSerialNumber : %s\n", szSerialNumber);
+      std::printf("szSerialNumber : %s\n", PrintableText(SerialText(szSerialNumber)).c_str());
 
       if (NormaliseSerialNumber(SerialText(szSerialNumber)) == szWanted) {
         session.pDevice = pDevice;

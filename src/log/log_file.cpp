@@ -10,6 +10,14 @@
 
 namespace {
 
+// Not inherited by child processes (the device-name tool): "N" is the
+// Windows C runtime's flag for it, "e" glibc's close-on-exec.
+#ifdef _WIN32
+constexpr char kAppendMode[] = "aN";
+#else
+constexpr char kAppendMode[] = "ae";
+#endif
+
 std::mutex g_LogMutex;
 FILE* g_pLogFile = nullptr;
 std::chrono::steady_clock::time_point g_Start;
@@ -18,7 +26,7 @@ std::chrono::steady_clock::time_point g_Start;
 
 bool OpenLogFile(const char* szPath) {
   std::lock_guard<std::mutex> lock(g_LogMutex);
-  FILE* pFile = std::strcmp(szPath, "-") == 0 ? stderr : std::fopen(szPath, "a");
+  FILE* pFile = std::strcmp(szPath, "-") == 0 ? stderr : std::fopen(szPath, kAppendMode);
   if (pFile == nullptr) return false;
   g_pLogFile = pFile;
   g_Start = std::chrono::steady_clock::now();

@@ -14,3 +14,8 @@ inline constexpr int kUsbNoTimeLimit = -1;
 inline constexpr int kUsbTimeoutResult = -110;
 inline constexpr int kUsbNoTimeLimit = 0;
 #endif
+
+// Every bulk write and control request of the host: a device that stops
+// taking data must neither hold a connection nor keep the program from
+// closing. Results stay ignored; a write that times out changes nothing else.
+inline constexpr int kUsbTransferTimeoutMs = 1000;

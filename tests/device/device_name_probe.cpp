@@ -7,7 +7,8 @@
 int main() {
   std::signal(SIGALRM, [](int) {});  // a signal that interrupts the wait for the tool
   std::string szName;
-  const bool bOk = GetDeviceName(" -u  00008101-000A1B2C3D4E5F60 -k DeviceName ", szName);
+  // A UDID with spaces in it stays one argument.
+  const bool bOk = GetDeviceName("00008101-000A1B2C3D4E5F60 -k x", szName);
   std::fwrite(szName.data(), 1, szName.size(), stdout);
   return bOk ? 0 : 1;
 }

@@ -22,7 +22,7 @@ TEST(DeviceNameLookup, NameIsWhatTheToolWrote) {
   const int nHigh = fcntl(open("/dev/null", O_RDONLY), F_DUPFD, 57);
   const std::tuple<std::string, std::string, std::string> cases[] = {
       {"printf '%s|' \"$@\"\necho note >&2\necho iPad", "",
-       "-u|00008101-000A1B2C3D4E5F60|-k|DeviceName|note\niPad\n"},
+       "-u|00008101-000A1B2C3D4E5F60 -k x|-k|DeviceName|note\niPad\n"},
       {"[ -e /proc/$$/fd/" + std::to_string(nHigh) +
            " ] && echo leaked\nread line && echo \"read:$line\"\necho done",
        "", "done\n"},
@@ -34,7 +34,7 @@ TEST(DeviceNameLookup, NameIsWhatTheToolWrote) {
        std::string(kDeviceNameCapacity, 'n')},
       // Hung, the wait for it interrupted once: ended, with what it wrote.
       {"echo a\nsleep 0.2\nkill -ALRM $PPID\nsleep 0.2\necho b\nsleep 600 &\nwait", "", "a\nb\n"},
-      {"echo 'from path'", "echo \"beside $2\"", "beside 00008101-000A1B2C3D4E5F60\n"},
+      {"echo 'from path'", "echo \"beside $2\"", "beside 00008101-000A1B2C3D4E5F60 -k x\n"},
       {"", "", ""},  // no tool
   };
   for (const auto& [szOnPath, szBeside, szName] : cases) {
