@@ -19,7 +19,7 @@ const char* DamageName(Damage damage);
 
 struct ChaosState {
   std::mt19937_64 rng;
-  uint64_t qwTransfers = 0;  // transfers of the protocol sent so far
+  uint64_t qwTransfers = 0;                  // transfers of the protocol sent so far
   std::deque<std::vector<uint8_t>> repeats;  // copies owed by Twice
 };
 

@@ -27,8 +27,7 @@ void CloseDevice(CaptureSession& session) {
 
 int SetQTMode(usb_dev_handle* pDevHandle, bool bOn) {
   return usb_control_msg(pDevHandle, kModeRequestType, kModeRequest, 0,
-                         bOn ? kModeIndexOn : kModeIndexOff, nullptr, 0,
-                         kUsbTransferTimeoutMs);
+                         bOn ? kModeIndexOn : kModeIndexOff, nullptr, 0, kUsbTransferTimeoutMs);
 }
 
 int SetQTConfigAndInterface(CaptureSession& session) {

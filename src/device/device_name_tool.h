@@ -24,7 +24,8 @@ std::vector<std::string> DeviceNameToolArguments(std::string_view szUdid);
 // it is (a path cannot hold quotes); an argument that is empty or holds white
 // space or quotes is quoted, with its quotes and the backslashes before them
 // escaped; the others go as they are.
-std::string WindowsCommandLine(std::string_view szProgram, const std::vector<std::string>& vecArguments);
+std::string WindowsCommandLine(std::string_view szProgram,
+                               const std::vector<std::string>& vecArguments);
 
 // Appends as much of output as still fits under kDeviceNameCapacity.
 void KeepToolOutput(std::string& szName, std::span<const char> output);

@@ -144,8 +144,7 @@ bool GetDeviceName(const std::string& szUdid, std::string& szName) {
   const std::string szToolPath = GetModuleDirectory() + kToolBesideProgram;
   // The path is quoted for the command line (it may hold spaces) and given
   // unquoted as the program to start.
-  const std::string szCommandLine =
-      WindowsCommandLine(szToolPath, DeviceNameToolArguments(szUdid));
+  const std::string szCommandLine = WindowsCommandLine(szToolPath, DeviceNameToolArguments(szUdid));
   const ULONGLONG qwDeadline = GetTickCount64() + kDeviceNameTimeoutMs;
   const HiddenTool tool = RunHiddenTool(szToolPath, szCommandLine);
   if (tool.hProcess == nullptr) return false;

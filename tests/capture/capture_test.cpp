@@ -364,6 +364,8 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
   const std::string kNoData = kEmpty + "0800000066756273\n";
   const auto Request = [](const char(&sz)[5], size_t n) { return Cut(SyncPacket(sz, 1, 2, 3), n); };
   const std::string kKeepAlive = "control 0x40 0x40 0x6400 0x6400 0\n" + W(kPing);
+  const std::string kDropped = "ReceiveAsynPacket error: dropped (", kInARow = " in a row)";
+  const Bytes kBadEat = Eat(Sbuf({Item("what", Hex("00"))}));
   const uint64_t kId = 0x1122334455667788;
   struct Case {
     std::vector<Bytes> transfers;  // from the device, each read once
@@ -402,15 +404,34 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
        "DeviceClockRef:0x0000000000000005} | SendHPD1 Valeria[1] w[2160] h[3840] | SendHPA1" +
            kLost,
        500},
-      // Each feed after the cvrp gets the NEED; an unusable packet resets the
-      // device and ends the loop, a second after.
-      {{Feed(Sbuf({})), SyncPacket("cvrp", 0, 0x77, 0x10), Feed(Sbuf({})),
-        Eat(Sbuf({Item("what", Hex("00"))})), kPing},
+      // Each feed after the cvrp gets the NEED; an unusable packet is dropped,
+      // and the third of a kind in a row resets the device and ends the loop,
+      // a second after.
+      {{Feed(Sbuf({})), SyncPacket("cvrp", 0, 0x77, 0x10), Feed(Sbuf({})), kBadEat, Eat(Sbuf({})),
+        Eat(Sbuf({AudioFdsc(16, 2, 48000.0)})), kBadEat, kBadEat, kBadEat, kPing},
        kCvrp + "reset\n",
-       "start | " + kNoData + " | " + kCvrpLines + " | " + kNoData + " | ReceiveAsynPacket error",
-       2000},
-      // Silence: a keep-alive request and a ping each second, until the stop.
-      {{}, kKeepAlive + kKeepAlive, "116 | 116", 2500, 2},
+       "start | " + kNoData + " | " + kCvrpLines + " | " + kNoData + " | " + kDropped + "1" +
+           kInARow + " | warning : not set audio head | " + kDropped + "2" + kInARow +
+           " | AudioFormat[16][2][48000.00] | format:16 2 48000 1 | " + kDropped + "1" + kInARow +
+           " | " + kDropped + "2" + kInARow + " | ReceiveAsynPacket error",
+       3250},
+      // A transfer that cannot be used may have been a feed: its NEED is sent,
+      // once until the next feed; a NEED not answered for 1.5 s is sent again.
+      {{SyncPacket("cvrp", 0, 0x77, 0x10), Hex("010203"), Hex("01")},
+       kNeed + Reply(0x77, Le(0x1000BF, 8)) + kNeed + kKeepAlive + kNeed + kKeepAlive,
+       kCvrpLines + " | NEED again: a transfer could not be used | 116 | NEED again: no picture "
+                    "for 1500 ms | 116",
+       4500,
+       6},
+      // No picture within 5 s of the connection: the handshake is given up.
+      {{},
+       kKeepAlive + kKeepAlive + kKeepAlive + kKeepAlive + "reset\n",
+       "116 | 116 | 116 | 116 | no picture within 5000 ms of the connection",
+       6000,
+       9},
+      // Silence: a keep-alive request and a ping each second, until the stop;
+      // the read during which it was asked for is not answered.
+      {{}, kKeepAlive, "116", 2500, 2},
       {{}, "", Line(kLogUnknownRunState, 7), 0, 0, 7},
       // The time counts from the clok.
       {{SyncPacket("afmt", 3, kId, 0xFFFF), SyncPacket("go! ", 3, 8, 0),
