@@ -30,7 +30,9 @@ void RunAttempt(CaptureSession& session) {
   LogMessage(&session, kLogCapturing);
   LogDeviceName(session);
   ReceiveLoop(session);
-  ClockSleep(kBetweenAttemptsWaitMs);
+  // The pause before the next attempt; a stop has none to wait for, and the
+  // stop sequence waits its own second.
+  if (session.nRunState.load() == kRunRunning) ClockSleep(kBetweenAttemptsWaitMs);
 }
 
 void RunStopSequence(CaptureSession& session) {

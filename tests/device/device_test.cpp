@@ -135,10 +135,11 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
   const std::string szCapture = szFound + "+1000 capturing name ";
   // Switched, captured, lost (the next attempt closes the lost handle), absent
   // for three attempts, back, and stopped when capturing again: mode-off goes
-  // out on the claimed interface before the close.
+  // out on the claimed interface before the close, with no pause between
+  // attempts before the stop's own second.
   const std::string szReconnect = szSwitch + szCapture + "gone +1000 " +
                                   "init absent +1000 init absent +1000 init absent +1000 " +
-                                  szSwitch + szCapture + "+2000 ";
+                                  szSwitch + szCapture + "+1000 ";
   const std::string szConnect = " open control-on close open cfg2 claim2";
   const std::string szReconnectEvents = szConnect + " close" + szConnect + " control-off close";
   struct Case {

@@ -42,6 +42,8 @@ make_stream() {
 
 # run_program <scenario> <stream> [udid]: starts the program in the background.
 run_program() {
+  # Nothing of an earlier run is read as this one's.
+  rm -f "$WORK/transcript.txt"
   VELTRONA_SIM_SCENARIO="$1" VELTRONA_SIM_STREAM="$2" VELTRONA_SIM_SERIAL="$SERIAL" \
     VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" LD_PRELOAD="$SIM_LIBRARY" \
     "$PROGRAM" "${3:-$UDID}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &

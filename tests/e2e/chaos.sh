@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The phone damages its transfers for a while (seeded: flips, cuts, lengths,
+# random bytes, drops, repeats): once it behaves again, pictures flow within
+# 3 s, the picture on screen is right again, and SIGTERM ends the program in
+# under 3.5 s with exit code 0. One run per seed given; even seeds with a
+# tone, whose sound keeps coming while pictures stop.
+#
+#   tests/e2e/chaos.sh 1 2 3
+source "$(dirname "$0")/lib.sh"
+[[ $# -gt 0 ]] || fail "no seeds given"
+start_xvfb
+make_stream "$WORK/stream.h264" 320 568 2 1
+for seed in "$@"; do
+  scenario="capture+chaos:seed=$seed,from=30,to=230,rate=0.1"
+  ((seed % 2 == 0)) && scenario+="+tone:hz=440"
+  run_program "$scenario" "$WORK/stream.h264"
+  window=$(window_id)
+  time_recovery 3 || fail "seed $seed: no pictures within 3 s of the damage's end"
+  wait_until 60 "seed $seed: the picture" 'picture_shown "$window" "$WORK/stream.h264.png"'
+  time_stop
+  [[ $EXIT_CODE == 0 ]] || fail "seed $seed: exit code $EXIT_CODE"
+  awk -v s="$STOP_S" 'BEGIN { exit !(s < 3.5) }' || fail "seed $seed: ended $STOP_S s after SIGTERM"
+  ! grep -E 'Sanitizer|runtime error' "$WORK/stderr.txt" || fail "seed $seed: a sanitizer's report"
+  echo "seed $seed: pictures again $RECOVERY_S s after the damage, ended $STOP_S s after SIGTERM"
+done
+echo "PASS chaos"
