@@ -12,10 +12,15 @@ static void Write(DWORD nStream, const std::string& szBytes) {
 
 int main(int nArgs, char** pArgv) {
   const std::string szUdid = nArgs > 2 ? pArgv[2] : "";
-  if (szUdid == "stdout") {
+  if (szUdid.starts_with("stdout")) {
     std::string szLine = "Stub iPhone";  // with the arguments as they arrived
-    for (int i = 1; i < nArgs; ++i) szLine += std::string(" ") + pArgv[i];
+    for (int i = 1; i < nArgs; ++i) szLine += std::string("|") + pArgv[i];
     Write(STD_OUTPUT_HANDLE, szLine + "\n");
+  } else if (szUdid.starts_with("handle ")) {
+    // A handle value of the program's: whether it reached the tool.
+    const auto hHandle = reinterpret_cast<HANDLE>(std::stoull(szUdid.substr(7)));
+    DWORD nFlags = 0;
+    Write(STD_OUTPUT_HANDLE, GetHandleInformation(hHandle, &nFlags) ? "inherited\n" : "not\n");
   } else if (szUdid == "stderr") {
     Write(STD_OUTPUT_HANDLE, "out\n");
     Write(STD_ERROR_HANDLE, "err\n");

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 #include "device/device_name.h"
 #include "usb/usb_api.h"
@@ -34,8 +36,16 @@ TEST(DeviceNameTool, NameIsWhatTheHiddenToolWrote) {
   std::string szTool = szPath;
   szTool = szTool.substr(0, szTool.rfind('\\')) + "\\Frameworks\\ideviceinfo.exe";
   ASSERT_NE(szTool.find(' '), std::string::npos) << "the quoting would go untested";
+  // A file the program opened inheritable, as the C runtime opens files: the
+  // tool must not get it all the same.
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const HANDLE hFile = CreateFileA((szTool + ".open").c_str(), GENERIC_WRITE, 0, &inheritable,
+                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
   const std::pair<std::string, std::string> cases[] = {
-      {"stdout", "Stub iPhone -u stdout -k DeviceName\n"},
+      {"stdout", "Stub iPhone|-u|stdout|-k|DeviceName\n"},
+      {"stdout a \"b\\", "Stub iPhone|-u|stdout a \"b\\|-k|DeviceName\n"},  // one argument
+      {"handle " + std::to_string(reinterpret_cast<uintptr_t>(hFile)), "not\n"},
       {"startup", "flags=257 show=0 console=0\n"},  // STARTF_USESHOWWINDOW|USESTDHANDLES, SW_HIDE
       {"stderr", "out\nerr\n"},
       {"zero", "abc"},
@@ -44,7 +54,7 @@ TEST(DeviceNameTool, NameIsWhatTheHiddenToolWrote) {
   };
   for (const auto& [szUdid, szExpected] : cases) {
     std::string szName = "stale";
-    EXPECT_TRUE(GetDeviceName("-u " + szUdid + " -k DeviceName", szName));
+    EXPECT_TRUE(GetDeviceName(szUdid, szName));
     EXPECT_EQ(szName, szExpected) << szUdid;
   }
   EXPECT_NE(GetFileAttributesA((szTool + ".flood").c_str()), INVALID_FILE_ATTRIBUTES)
@@ -54,9 +64,11 @@ TEST(DeviceNameTool, NameIsWhatTheHiddenToolWrote) {
 
   ASSERT_TRUE(MoveFileA(szTool.c_str(), (szTool + ".away").c_str()));
   std::string szName = "stale";
-  EXPECT_FALSE(GetDeviceName("-u 00008101-000A1B2C3D4E5F60 -k DeviceName", szName));
+  EXPECT_FALSE(GetDeviceName("00008101-000A1B2C3D4E5F60", szName));
   EXPECT_EQ(szName, "");
   MoveFileA((szTool + ".away").c_str(), szTool.c_str());
+  CloseHandle(hFile);
+  DeleteFileA((szTool + ".open").c_str());
 }
 
 }  // namespace
