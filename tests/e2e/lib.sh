@@ -7,6 +7,11 @@ PROGRAM="$BUILD_DIR/veltrona"
 SIM_LIBRARY="$BUILD_DIR/libveltrona-sim.so"
 SERIAL=00008101000A1B2C3D4E5F60
 UDID=00008101-000A1B2C3D4E5F60
+# A program built with AddressSanitizer needs the sanitizer's runtime first
+# among the libraries a process loads; the simulated device, preloaded, would
+# come before it (it is built with the sanitizers too).
+SANITIZER_RUNTIME=$(ldd "$PROGRAM" 2>/dev/null | awk '/libasan/ { print $3 }')
+PRELOAD="${SANITIZER_RUNTIME:+$SANITIZER_RUNTIME }$SIM_LIBRARY"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/veltrona-e2e.XXXXXX")
 XVFB_PID= PROGRAM_PID=
 
@@ -45,7 +50,7 @@ run_program() {
   # Nothing of an earlier run is read as this one's.
   rm -f "$WORK/transcript.txt"
   VELTRONA_SIM_SCENARIO="$1" VELTRONA_SIM_STREAM="$2" VELTRONA_SIM_SERIAL="$SERIAL" \
-    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" LD_PRELOAD="$SIM_LIBRARY" \
+    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" LD_PRELOAD="$PRELOAD" \
     "$PROGRAM" "${3:-$UDID}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
   PROGRAM_PID=$!
 }

@@ -11,7 +11,7 @@ run_with() {
   shift
   SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" \
     VELTRONA_SIM_STREAM="$WORK/stream.h264" VELTRONA_SIM_SERIAL="$SERIAL" \
-    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$SIM_LIBRARY" \
+    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$PRELOAD" \
     "$PROGRAM" "$UDID" "$@" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
   PROGRAM_PID=$!
   WINDOW=$(window_id) || fail "no window"

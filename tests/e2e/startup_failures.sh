@@ -9,7 +9,7 @@ box_id() { xwininfo -name "Veltrona iOS" 2>/dev/null | awk '/Window id:/ { print
 
 # expect_refusal <text> <arguments...>
 expect_refusal() {
-  LD_PRELOAD="$SIM_LIBRARY" "$PROGRAM" "${@:2}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+  LD_PRELOAD="$PRELOAD" "$PROGRAM" "${@:2}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
   PROGRAM_PID=$!
   wait_until 40 "a box or the end" '[[ -n $(box_id) ]] || ! kill -0 $PROGRAM_PID 2>/dev/null'
   box=$(box_id)
@@ -25,7 +25,7 @@ start_xvfb
 expect_refusal "Falta el UDID del dispositivo iOS."
 expect_refusal "El UDID del dispositivo iOS no es valido." ""
 expect_refusal "El UDID del dispositivo iOS no es valido." "$(printf 'a%.0s' {1..64})"
-DISPLAY= LD_PRELOAD="$SIM_LIBRARY" "$PROGRAM" "$UDID" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+DISPLAY= LD_PRELOAD="$PRELOAD" "$PROGRAM" "$UDID" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
 PROGRAM_PID=$!
 ended_with 3
 [[ -s "$WORK/stderr.txt" ]] || fail "no reason given on standard error without a display"
