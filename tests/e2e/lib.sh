@@ -12,6 +12,8 @@ UDID=00008101-000A1B2C3D4E5F60
 # come before it (it is built with the sanitizers too).
 SANITIZER_RUNTIME=$(ldd "$PROGRAM" 2>/dev/null | awk '/libasan/ { print $3 }')
 PRELOAD="${SANITIZER_RUNTIME:+$SANITIZER_RUNTIME }$SIM_LIBRARY"
+[[ -z $SANITIZER_RUNTIME ]] ||
+  export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lsan.supp"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/veltrona-e2e.XXXXXX")
 XVFB_PID= PROGRAM_PID=
 
