@@ -121,51 +121,31 @@ picture_shown() {
   done
 }
 
-# Seconds since the epoch, to the microsecond, and the difference of two.
-now() { echo "$EPOCHREALTIME"; }
-seconds_between() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
-
-# The device's damage ends with a "chaos-end" line in the transcript.
+seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }'; }
+alive() { kill -0 "$PROGRAM_PID" 2>/dev/null; }
 chaos_ended() { grep -q '^chaos-end' "$WORK/transcript.txt" 2>/dev/null; }
 
-# time_recovery <bound>: after the device's damage has ended, how long until
-# ten more pictures have been answered (ten NEEDs: the host asks again on its
-# own at most once a second and a half, so these are pictures), into
-# RECOVERY_S; 1 when not within the bound.
+# time_recovery <bound>: the seconds from the end of the device's damage until
+# ten more pictures are answered (ten NEEDs: unasked, the host sends one at
+# most every 1.5 s) into RECOVERY_S; fails when not within the bound.
 time_recovery() {
-  local deadline=$((SECONDS + 60))
-  until chaos_ended; do
-    [[ $SECONDS -lt $deadline ]] && kill -0 "$PROGRAM_PID" 2>/dev/null || return 1
-    sleep 0.05
-  done
-  local start needs
-  start=$(now)
-  needs=$(needs_sent)
-  deadline=$((SECONDS + $1))
+  local deadline=$((SECONDS + 60)) start needs
+  until chaos_ended; do [[ $SECONDS -lt $deadline ]] && alive && sleep 0.05 || return 1; done
+  start=$EPOCHREALTIME needs=$(needs_sent) deadline=$((SECONDS + $1))
   until [[ $(needs_sent) -ge $((needs + 10)) ]]; do
-    [[ $SECONDS -lt $deadline ]] && kill -0 "$PROGRAM_PID" 2>/dev/null || return 1
-    sleep 0.05
+    [[ $SECONDS -lt $deadline ]] && alive && sleep 0.05 || return 1
   done
-  RECOVERY_S=$(seconds_between "$start" "$(now)")
+  RECOVERY_S=$(seconds_since "$start")
 }
 
-# time_stop: SIGTERM, then the seconds until the program has ended into
-# STOP_S and its exit code into EXIT_CODE; a program still running after 10 s
-# is killed (exit code "hung").
+# time_stop: SIGTERM; the seconds until the program has ended into STOP_S,
+# its exit code into EXIT_CODE ("hung", and killed, when not within 10 s).
 time_stop() {
-  local start
-  start=$(now)
-  kill -TERM "$PROGRAM_PID"
-  local deadline=$((SECONDS + 10))
-  while kill -0 "$PROGRAM_PID" 2>/dev/null && [[ $SECONDS -lt $deadline ]]; do sleep 0.02; done
-  STOP_S=$(seconds_between "$start" "$(now)")
-  if kill -0 "$PROGRAM_PID" 2>/dev/null; then
-    kill -KILL "$PROGRAM_PID"
-    wait "$PROGRAM_PID" 2>/dev/null || true
-    EXIT_CODE=hung
-  else
-    EXIT_CODE=0
-    wait "$PROGRAM_PID" || EXIT_CODE=$?
-  fi
-  PROGRAM_PID=
+  local start=$EPOCHREALTIME deadline=$((SECONDS + 10)) code=0
+  kill -TERM "$PROGRAM_PID" 2>/dev/null || true
+  while alive && [[ $SECONDS -lt $deadline ]]; do sleep 0.02; done
+  STOP_S=$(seconds_since "$start") EXIT_CODE=
+  if alive; then kill -KILL "$PROGRAM_PID" && EXIT_CODE=hung; fi
+  wait "$PROGRAM_PID" || code=$?
+  EXIT_CODE=${EXIT_CODE:-$code} PROGRAM_PID=
 }
