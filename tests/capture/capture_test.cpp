@@ -405,8 +405,7 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
            kLost,
        500},
       // Each feed after the cvrp gets the NEED; an unusable packet is dropped,
-      // and the third of a kind in a row resets the device and ends the loop,
-      // a second after.
+      // and the third of a kind in a row resets the device and ends the loop.
       {{Feed(Sbuf({})), SyncPacket("cvrp", 0, 0x77, 0x10), Feed(Sbuf({})), kBadEat, Eat(Sbuf({})),
         Eat(Sbuf({AudioFdsc(16, 2, 48000.0)})), kBadEat, kBadEat, kBadEat, kPing},
        kCvrp + "reset\n",
@@ -414,7 +413,7 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
            kInARow + " | warning : not set audio head | " + kDropped + "2" + kInARow +
            " | AudioFormat[16][2][48000.00] | format:16 2 48000 1 | " + kDropped + "1" + kInARow +
            " | " + kDropped + "2" + kInARow + " | ReceiveAsynPacket error",
-       3250},
+       2250},
       // A transfer that cannot be used may have been a feed: its NEED is sent,
       // once until the next feed; a NEED not answered for 1.5 s is sent again.
       {{SyncPacket("cvrp", 0, 0x77, 0x10), Hex("010203"), Hex("01")},
@@ -427,7 +426,7 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
       {{},
        kKeepAlive + kKeepAlive + kKeepAlive + kKeepAlive + "reset\n",
        "116 | 116 | 116 | 116 | no picture within 5000 ms of the connection",
-       6000,
+       5000,
        9},
       // Silence: a keep-alive request and a ping each second, until the stop;
       // the read during which it was asked for is not answered.
