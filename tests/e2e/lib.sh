@@ -10,7 +10,7 @@ UDID=00008101-000A1B2C3D4E5F60
 # A program built with AddressSanitizer needs the sanitizer's runtime first
 # among the libraries a process loads; the simulated device, preloaded, would
 # come before it (it is built with the sanitizers too).
-SANITIZER_RUNTIME=$(ldd "$PROGRAM" 2>/dev/null | awk '/libasan/ { print $3 }')
+SANITIZER_RUNTIME=$(ldd "$PROGRAM" 2>/dev/null | awk '/libasan/ { print $3 }' || true)
 PRELOAD="${SANITIZER_RUNTIME:+$SANITIZER_RUNTIME }$SIM_LIBRARY"
 [[ -z $SANITIZER_RUNTIME ]] ||
   export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lsan.supp"

@@ -17,10 +17,11 @@ int main(int nArgs, char** pArgv) {
     for (int i = 1; i < nArgs; ++i) szLine += std::string("|") + pArgv[i];
     Write(STD_OUTPUT_HANDLE, szLine + "\n");
   } else if (szUdid.starts_with("handle ")) {
-    // A handle value of the program's: whether it reached the tool.
+    // A file handle of the program's: written through when it reached the tool.
     const auto hHandle = reinterpret_cast<HANDLE>(std::stoull(szUdid.substr(7)));
-    DWORD nFlags = 0;
-    Write(STD_OUTPUT_HANDLE, GetHandleInformation(hHandle, &nFlags) ? "inherited\n" : "not\n");
+    DWORD nWritten = 0;
+    WriteFile(hHandle, "leak", 4, &nWritten, nullptr);
+    Write(STD_OUTPUT_HANDLE, "tried\n");
   } else if (szUdid == "stderr") {
     Write(STD_OUTPUT_HANDLE, "out\n");
     Write(STD_ERROR_HANDLE, "err\n");

@@ -45,7 +45,7 @@ TEST(DeviceNameTool, NameIsWhatTheHiddenToolWrote) {
   const std::pair<std::string, std::string> cases[] = {
       {"stdout", "Stub iPhone|-u|stdout|-k|DeviceName\n"},
       {"stdout a \"b\\", "Stub iPhone|-u|stdout a \"b\\|-k|DeviceName\n"},  // one argument
-      {"handle " + std::to_string(reinterpret_cast<uintptr_t>(hFile)), "not\n"},
+      {"handle " + std::to_string(reinterpret_cast<uintptr_t>(hFile)), "tried\n"},
       {"startup", "flags=257 show=0 console=0\n"},  // STARTF_USESHOWWINDOW|USESTDHANDLES, SW_HIDE
       {"stderr", "out\nerr\n"},
       {"zero", "abc"},
@@ -57,6 +57,8 @@ TEST(DeviceNameTool, NameIsWhatTheHiddenToolWrote) {
     EXPECT_TRUE(GetDeviceName(szUdid, szName));
     EXPECT_EQ(szName, szExpected) << szUdid;
   }
+  LARGE_INTEGER size{};
+  EXPECT_TRUE(GetFileSizeEx(hFile, &size) && size.QuadPart == 0) << "the tool wrote to our file";
   EXPECT_NE(GetFileAttributesA((szTool + ".flood").c_str()), INVALID_FILE_ATTRIBUTES)
       << "the flooding tool did not get to its end";
   EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "VeltronaHangingStub"), nullptr)
