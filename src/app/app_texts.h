@@ -22,3 +22,17 @@ inline constexpr char kTextUsage[] =
     "  -h, --help   esta ayuda\n"
     "Teclas en la ventana:\n"
     "  M            silenciar / volver a oir el sonido\n";
+
+// Screenshots and recordings (the file name follows the prefixes).
+inline constexpr char kTextScreenshotSavedPrefix[] = "Captura guardada: ";
+inline constexpr char kTextScreenshotFailedPrefix[] = "No se pudo guardar la captura: ";
+inline constexpr char kTextNoPictureYet[] = "Todavía no hay imagen: no se guardó ninguna captura";
+inline constexpr char kTextRecordingPrefix[] = "Grabando: ";
+inline constexpr char kTextRecordingFromKeyframePrefix[] =
+    "Grabando desde la próxima imagen completa: ";
+inline constexpr char kTextRecordingSavedPrefix[] = "Grabación guardada: ";
+inline constexpr char kTextRecordingEmpty[] = "Grabación detenida: no llegó ninguna imagen";
+inline constexpr char kTextRecordingNotCreatedPrefix[] = "No se pudo crear la grabación: ";
+inline constexpr char kTextRecordingFailedPrefix[] =
+    "Grabación detenida (no se pudo escribir más); lo grabado se conserva: ";
+inline constexpr char kTextRecorderUnavailable[] = "No se pueden hacer grabaciones";
