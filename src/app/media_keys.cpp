@@ -59,6 +59,7 @@ void SaveScreenshot(const std::tm& asked) {
   int32_t nHeight = 0;
   if (!CopyLatestFrame(g_FrameStore, vecPixels, nWidth, nHeight)) {
     Tell(kTextNoPictureYet);
+    Log("screenshot: no picture yet");
     return;
   }
   const std::string szPath = UniquePath(
