@@ -19,9 +19,14 @@ inline constexpr char kTextUsage[] =
     "  <UDID>       el UDID del iPhone/iPad: 8 caracteres, '-' y 16 mas, en mayusculas\n"
     "               (00008101-000A1B2C3D4E5F60), o 40 caracteres en minusculas\n"
     "  --no-audio   sin sonido\n"
+    "  --record ARCHIVO      grabar desde el inicio (.mkv o .mp4)\n"
+    "  --save-dir CARPETA    donde guardar capturas y grabaciones\n"
+    "  --no-window  sin ventana (Linux; con --record graba hasta SIGINT/SIGTERM)\n"
     "  -h, --help   esta ayuda\n"
     "Teclas en la ventana:\n"
-    "  M            silenciar / volver a oir el sonido\n";
+    "  M            silenciar / volver a oir el sonido\n"
+    "  S            guardar la imagen (PNG)\n"
+    "  R            empezar / terminar una grabacion\n";
 
 // Screenshots and recordings (the file name follows the prefixes).
 inline constexpr char kTextScreenshotSavedPrefix[] = "Captura guardada: ";
