@@ -5,9 +5,9 @@
 #include <sstream>
 
 #ifdef _WIN32
-#include <knownfolders.h>
-#include <shlobj.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shlobj.h>
 #else
 #include <sys/stat.h>
 #endif
