@@ -24,13 +24,20 @@ uint64_t Ticks(const Recorder& recorder) {
   return recorder.hooks.pfnTicks != nullptr ? recorder.hooks.pfnTicks() : SteadyTicks();
 }
 
+constexpr size_t kMaxSpareBuffers = 4;
+
 // Queues an item. Samples past the queue's bound are dropped (the writer is
-// told before the next one goes in); control items always go in.
-void Push(Recorder& recorder, RecordInput&& input) {
+// told before the next one goes in); control items always go in. pSpare (when
+// not null and empty) receives a used picture buffer, if there is one.
+void Push(Recorder& recorder, RecordInput&& input, std::vector<uint8_t>* pSpare = nullptr) {
   const bool bSample =
       input.kind == RecordInput::Kind::Video || input.kind == RecordInput::Kind::Audio;
   {
     const std::lock_guard lock(recorder.mutex);
+    if (pSpare != nullptr && pSpare->capacity() == 0 && !recorder.vecSpareBuffers.empty()) {
+      pSpare->swap(recorder.vecSpareBuffers.back());
+      recorder.vecSpareBuffers.pop_back();
+    }
     if (bSample && recorder.nQueuedBytes + input.vecData.size() > kMaxQueuedBytes) {
       recorder.bLost = true;
       return;
@@ -57,10 +64,15 @@ void Handle(Recorder& recorder, RecordWriter& writer, RecordInput& input) {
           TimeLinePlace(writer.line, sample.kind, input.i64Value, input.nTimeScale, input.qwTicks);
       sample.bKeyframe = sample.kind == MediaKind::Video && IsKeyframe(input.vecData);
       sample.vecData = std::move(input.vecData);
-      if (sample.kind == MediaKind::Video)
-        WriterVideo(writer, sample, input.qwTicks);
-      else
+      if (sample.kind == MediaKind::Audio) {
         WriterAudio(writer, sample, input.qwTicks);
+        break;
+      }
+      WriterVideo(writer, sample, input.qwTicks);
+      sample.vecData.clear();
+      const std::lock_guard lock(recorder.mutex);
+      if (recorder.vecSpareBuffers.size() < kMaxSpareBuffers)
+        recorder.vecSpareBuffers.push_back(std::move(sample.vecData));
       break;
     }
     case Kind::VideoFormat:
@@ -167,7 +179,7 @@ void RecorderSampleEnd(Recorder& recorder, uint64_t qwTicks) {
   input.nTimeScale = recorder.nPictureScale;
   input.vecData.swap(recorder.vecPicture);
   recorder.nPictureScale = 0;  // the next picture brings its own time
-  Push(recorder, std::move(input));
+  Push(recorder, std::move(input), &recorder.vecPicture);
 }
 
 void RecorderAudioFormat(Recorder& recorder, uint32_t nBitsPerChannel, uint32_t nChannels,

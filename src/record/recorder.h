@@ -56,6 +56,9 @@ struct Recorder {
   std::deque<RecordInput> queue;
   size_t nQueuedBytes = 0;
   bool bLost = false;
+  // Picture buffers the writing thread is done with, for the capture thread to
+  // fill again: no new memory (and no page faults) per picture.
+  std::vector<std::vector<uint8_t>> vecSpareBuffers;
   bool bRecording = false;     // a recording was asked for and has not ended
   uint64_t qwStarts = 0;       // recordings asked for so far
   uint64_t qwWriterStart = 0;  // the writing thread's: the one it last started
