@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "record/avc_stream.h"
 #include "record/file_names.h"
 #include "record/record_sample.h"
 
@@ -152,6 +155,41 @@ TEST(FileNames, DateAndTimeAndNeverAnExistingFile) {
   EXPECT_EQ(FileNameOf("a.mp4"), "a.mp4");
   EXPECT_EQ(JoinPath("", "a"), "a");
   EXPECT_EQ(JoinPath("/x/", "a"), "/x/a");
+}
+
+// Files on the disk count, so a name is never reused.
+TEST(FileNames, AnExistingFileIsNeverReused) {
+  const std::string szPath =
+      (std::filesystem::temp_directory_path() / "veltrona-name.png").string();
+  std::remove(szPath.c_str());
+  EXPECT_EQ(UniquePath(szPath), szPath);
+  std::fclose(std::fopen(szPath.c_str(), "w"));
+  EXPECT_EQ(FileNameOf(UniquePath(szPath)), "veltrona-name (2).png");
+  std::remove(szPath.c_str());
+}
+
+// Keyframes are found by their IDR slice, in units of any length; a length
+// that runs past the picture ends the walk.
+TEST(AvcStream, FindsKeyframesWithinThePicture) {
+  using Bytes = std::vector<uint8_t>;
+  Bytes large(4 + 70000, 0);  // a non-IDR slice of more than 64 KiB, then an IDR slice
+  large[1] = 0x01;
+  large[2] = 0x11;
+  large[3] = 0x70;
+  large[4] = 0x41;
+  const Bytes idr = {0, 0, 0, 2, 0x65, 0x88};
+  Bytes largeThenIdr = large;
+  largeThenIdr.insert(largeThenIdr.end(), idr.begin(), idr.end());
+  const std::pair<Bytes, bool> cases[] = {
+      {idr, true},
+      {{0, 0, 0, 2, 0x41, 0x9A}, false},
+      {largeThenIdr, true},
+      {{0, 0, 0, 2, 0x41, 0x00, 0, 0, 0, 8, 0x65, 0x88, 0x84}, false},  // cut short
+      {{0, 0, 0, 0, 0, 0, 0, 2, 0x65, 0x88}, true},                     // an empty unit
+      {{0, 0, 0}, false},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(IsKeyframe(cases[i].first), cases[i].second) << i;
 }
 
 }  // namespace
