@@ -81,7 +81,8 @@ class MediaFileTest : public ::testing::TestWithParam<const char*> {
 // A size change in the middle (a rotation, or another stream after a
 // reconnect): the file decodes without an error, every picture as FFmpeg's
 // own decode of the stream, the new size from that picture on; the sound is
-// there byte for byte.
+// there byte for byte. Pictures that come with the time of the one before
+// (or an earlier one) keep their order, one tick later.
 TEST_P(MediaFileTest, KeepsEveryPictureAndTheSoundAcrossASizeChange) {
   H264Options options;
   options.nFrames = 12;
@@ -95,8 +96,9 @@ TEST_P(MediaFileTest, KeepsEveryPictureAndTheSoundAcrossASizeChange) {
   Bytes allSound;
   for (size_t i = 0; i < pictures.size(); ++i) {
     const int64_t i64Time = static_cast<int64_t>(i) * kFrameUs;
+    const int64_t i64PictureTime = i == 5 || i == 6 ? 4 * kFrameUs : i64Time;  // a repeat, one back
     ASSERT_TRUE(WriteVideo(file, pictures[i].units, IsKeyframe(pictures[i].units),
-                           pictures[i].record, i64Time));
+                           pictures[i].record, i64PictureTime));
     const Bytes sound = Sound(static_cast<int>(i));
     ASSERT_TRUE(WriteAudio(file, sound, i64Time));
     allSound.insert(allSound.end(), sound.begin(), sound.end());
@@ -111,30 +113,12 @@ TEST_P(MediaFileTest, KeepsEveryPictureAndTheSoundAcrossASizeChange) {
   ASSERT_EQ(read.pictures.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(read.pictures[i] == expected[i]) << i;
   EXPECT_EQ(read.pictures.back().nWidth, 240);
-  EXPECT_EQ(read.nSoundRate, 48000);
-  EXPECT_EQ(read.sound, allSound);
-}
-
-// Pictures that come with the same time (or an earlier one) keep their order,
-// one tick apart, and none is lost.
-TEST_P(MediaFileTest, RepeatedTimesBecomeTheLastPlusOne) {
-  H264Options options;
-  options.nFrames = 6;
-  const std::vector<Picture> pictures = DevicePictures(MakeH264Stream(options));
-  MediaFile file;
-  ASSERT_TRUE(Open(file, m_szPath, pictures[0], false));
-  const int64_t times[] = {0, 100000, 100000, 50000, 100000, 200000};
-  for (size_t i = 0; i < pictures.size(); ++i)
-    ASSERT_TRUE(WriteVideo(file, pictures[i].units, i == 0, pictures[i].record, times[i]));
-  ASSERT_TRUE(CloseMediaFile(file, 300000));
-  const ReadBack read = ReadRecording(m_szPath);
-  EXPECT_EQ(read.nDecodeErrors, 0);
-  EXPECT_EQ(read.pictures.size(), pictures.size());
-  ASSERT_EQ(read.vecVideoPtsUs.size(), pictures.size());
+  ASSERT_EQ(read.vecVideoPtsUs.size(), expected.size());
   for (size_t i = 1; i < read.vecVideoPtsUs.size(); ++i)
     EXPECT_GT(read.vecVideoPtsUs[i], read.vecVideoPtsUs[i - 1]) << i;
-  EXPECT_NEAR(static_cast<double>(read.vecVideoPtsUs[2] - read.vecVideoPtsUs[1]), 0, 1100);
-  EXPECT_GE(read.vecVideoPtsUs[5], 199000);
+  EXPECT_LT(read.vecVideoPtsUs[6] - read.vecVideoPtsUs[4], 2500) << "a tick or two, not a frame";
+  EXPECT_EQ(read.nSoundRate, 48000);
+  EXPECT_EQ(read.sound, allSound);
 }
 
 // A still screen: three pictures, then nothing from the device for five
@@ -199,20 +183,6 @@ TEST_P(MediaFileTest, AFullDiskStopsCleanlyAndWhatWasWrittenPlays) {
   EXPECT_EQ(read.nDecodeErrors, 0);
   EXPECT_GE(read.pictures.size(), 5u);
   EXPECT_LT(read.pictures.size(), pictures.size());
-}
-
-TEST_P(MediaFileTest, AFileThatCannotBeCreatedIsSaidAndLeftAlone) {
-  H264Options options;
-  options.nFrames = 1;
-  const std::vector<Picture> pictures = DevicePictures(MakeH264Stream(options));
-  const std::string szPath = "/nonexistent-folder/a." + std::string(GetParam());
-  MediaFile file;
-  std::string szError;
-  EXPECT_FALSE(OpenMediaFile(file, szPath, pictures[0].record, 320, 240, &kStereo48k, 0, szError));
-  EXPECT_FALSE(szError.empty());
-  EXPECT_EQ(file.pFormat, nullptr);
-  EXPECT_FALSE(OpenMediaFile(file, m_szPath, Bytes{1, 2, 3}, 320, 240, nullptr, 0, szError))
-      << "a malformed record";
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, MediaFileTest, ::testing::Values("mkv", "mp4"));
