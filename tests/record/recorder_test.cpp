@@ -101,7 +101,9 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtTheLastKeyframe) {
   Feed(0, 15);
   RecorderStart(*m_pRecorder, m_szPath);
   EXPECT_TRUE(RecorderIsRecording(*m_pRecorder));
-  Feed(15, 40);
+  Feed(15, 25);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);  // said again: the file goes on
+  Feed(25, 40);
   const ReadBack read = Finish();
   EXPECT_EQ(read.nDecodeErrors, 0);
   ASSERT_EQ(read.pictures.size(), 30u);
