@@ -115,12 +115,12 @@ void WriterStart(RecordWriter& writer, const std::string& szPath) {
   TryOpen(writer);
 }
 
-bool WriterStop(RecordWriter& writer, uint64_t qwTicks) {
-  if (writer.state == RecordWriter::State::Idle) return false;
+void WriterStop(RecordWriter& writer, uint64_t qwTicks) {
+  if (writer.state == RecordWriter::State::Idle) return;
   if (writer.state == RecordWriter::State::Waiting) {
     writer.state = RecordWriter::State::Idle;
     Say(writer, RecordEvent::NothingRecorded);
-    return true;
+    return;
   }
   // Up to now: a picture that stood still until the end keeps its time.
   const bool bSaved = CloseMediaFile(writer.file, TimeLineNow(writer.line, qwTicks));
@@ -130,7 +130,6 @@ bool WriterStop(RecordWriter& writer, uint64_t qwTicks) {
   } else {
     Say(writer, RecordEvent::Failed, MediaErrorText(writer.file.nError));
   }
-  return true;
 }
 
 void WriterTick(RecordWriter& writer, uint64_t qwTicks) {

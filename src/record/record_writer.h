@@ -60,8 +60,8 @@ void WriterVideoFormat(RecordWriter& writer, std::vector<uint8_t> vecRecord);
 void WriterAudioFormat(RecordWriter& writer, const RecordAudioFormat& audio, bool bUsable);
 void WriterBreak(RecordWriter& writer, bool bNewConnection);
 void WriterStart(RecordWriter& writer, const std::string& szPath);
-// Ends the recording at qwTicks (false: there was none).
-bool WriterStop(RecordWriter& writer, uint64_t qwTicks);
+// Ends the recording, if any, at qwTicks.
+void WriterStop(RecordWriter& writer, uint64_t qwTicks);
 // Silence while nothing comes, and the flush, at least every kFlushMilliseconds.
 void WriterTick(RecordWriter& writer, uint64_t qwTicks);
 bool WriterRecording(const RecordWriter& writer);
