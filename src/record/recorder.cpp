@@ -25,6 +25,10 @@ uint64_t Ticks(const Recorder& recorder) {
 }
 
 constexpr size_t kMaxSpareBuffers = 4;
+// Samples are not announced: waking the writing thread for each would cost the
+// capture thread a system call a picture. The writer looks this often instead;
+// control items (start, stop, ...) wake it at once.
+constexpr uint64_t kWriterPollMilliseconds = 20;
 
 // Queues an item. Samples past the queue's bound are dropped (the writer is
 // told before the next one goes in); control items always go in. pSpare (when
@@ -48,8 +52,9 @@ void Push(Recorder& recorder, RecordInput&& input, std::vector<uint8_t>* pSpare 
     }
     recorder.nQueuedBytes += input.vecData.size();
     recorder.queue.push_back(std::move(input));
+    if (!bSample) recorder.bWake = true;
   }
-  recorder.wake.notify_one();
+  if (!bSample) recorder.wake.notify_one();
 }
 
 void Handle(Recorder& recorder, RecordWriter& writer, RecordInput& input) {
@@ -114,8 +119,9 @@ void WriterThread(Recorder* pRecorder) {
   while (!bQuit) {
     {
       std::unique_lock lock(recorder.mutex);
-      recorder.wake.wait_for(lock, std::chrono::milliseconds(kFlushMilliseconds),
-                             [&] { return !recorder.queue.empty(); });
+      recorder.wake.wait_for(lock, std::chrono::milliseconds(kWriterPollMilliseconds),
+                             [&] { return recorder.bWake; });
+      recorder.bWake = false;
       batch.swap(recorder.queue);
       recorder.nQueuedBytes = 0;
     }

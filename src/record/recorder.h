@@ -56,6 +56,7 @@ struct Recorder {
   std::deque<RecordInput> queue;
   size_t nQueuedBytes = 0;
   bool bLost = false;
+  bool bWake = false;  // a control item is waiting
   // Picture buffers the writing thread is done with, for the capture thread to
   // fill again: no new memory (and no page faults) per picture.
   std::vector<std::vector<uint8_t>> vecSpareBuffers;
