@@ -14,9 +14,9 @@ add_library(PkgConfig::FFMPEG INTERFACE IMPORTED)
 set_target_properties(PkgConfig::FFMPEG PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${VELTRONA_FFMPEG_WIN64}/include"
   INTERFACE_LINK_LIBRARIES
-    "${VELTRONA_FFMPEG_WIN64}/lib/libavcodec.dll.a;${VELTRONA_FFMPEG_WIN64}/lib/libswscale.dll.a;${VELTRONA_FFMPEG_WIN64}/lib/libavutil.dll.a")
+    "${VELTRONA_FFMPEG_WIN64}/lib/libavformat.dll.a;${VELTRONA_FFMPEG_WIN64}/lib/libavcodec.dll.a;${VELTRONA_FFMPEG_WIN64}/lib/libswscale.dll.a;${VELTRONA_FFMPEG_WIN64}/lib/libavutil.dll.a")
 
-# The program loads avcodec, avutil and swscale from its own folder.
+# The program loads avformat, avcodec, avutil and swscale from its own folder.
 file(GLOB VELTRONA_FFMPEG_DLLS "${VELTRONA_FFMPEG_WIN64}/bin/*.dll")
 file(COPY ${VELTRONA_FFMPEG_DLLS} DESTINATION ${CMAKE_BINARY_DIR})
 

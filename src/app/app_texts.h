@@ -19,6 +19,25 @@ inline constexpr char kTextUsage[] =
     "  <UDID>       el UDID del iPhone/iPad: 8 caracteres, '-' y 16 mas, en mayusculas\n"
     "               (00008101-000A1B2C3D4E5F60), o 40 caracteres en minusculas\n"
     "  --no-audio   sin sonido\n"
+    "  --record ARCHIVO      grabar desde el inicio (.mkv o .mp4)\n"
+    "  --save-dir CARPETA    donde guardar capturas y grabaciones\n"
+    "  --no-window  sin ventana (Linux; con --record graba hasta SIGINT/SIGTERM)\n"
     "  -h, --help   esta ayuda\n"
     "Teclas en la ventana:\n"
-    "  M            silenciar / volver a oir el sonido\n";
+    "  M            silenciar / volver a oir el sonido\n"
+    "  S            guardar la imagen (PNG)\n"
+    "  R            empezar / terminar una grabacion\n";
+
+// Screenshots and recordings (the file name follows the prefixes).
+inline constexpr char kTextScreenshotSavedPrefix[] = "Captura guardada: ";
+inline constexpr char kTextScreenshotFailedPrefix[] = "No se pudo guardar la captura: ";
+inline constexpr char kTextNoPictureYet[] = "Todavía no hay imagen: no se guardó ninguna captura";
+inline constexpr char kTextRecordingPrefix[] = "Grabando: ";
+inline constexpr char kTextRecordingFromKeyframePrefix[] =
+    "Grabando desde la próxima imagen completa: ";
+inline constexpr char kTextRecordingSavedPrefix[] = "Grabación guardada: ";
+inline constexpr char kTextRecordingEmpty[] = "Grabación detenida: no llegó ninguna imagen";
+inline constexpr char kTextRecordingNotCreatedPrefix[] = "No se pudo crear la grabación: ";
+inline constexpr char kTextRecordingFailedPrefix[] =
+    "Grabación detenida (no se pudo escribir más); lo grabado se conserva: ";
+inline constexpr char kTextRecorderUnavailable[] = "No se pueden hacer grabaciones";

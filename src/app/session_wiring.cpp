@@ -1,9 +1,11 @@
 #include "app/session_wiring.h"
 
 #include "audio/audio_player.h"
+#include "capture/fourcc.h"
 #include "capture/session_callbacks.h"
 #include "log/log_file.h"
 #include "platform/clock.h"
+#include "record/recorder.h"
 #include "video/video_decoder.h"
 
 namespace {
@@ -14,14 +16,28 @@ MirrorStages& Stages(void* pContext) {
 
 void ToVideoParameterSets(void* pContext, const uint8_t* pRecord, int32_t nSize) {
   OnVideoParameterSets(Stages(pContext).pDecoder, pRecord, nSize);
+  if (Recorder* pRecorder = Stages(pContext).pRecorder)
+    RecorderParameterSets(*pRecorder, pRecord, nSize);
 }
 
 void ToVideoNalUnit(void* pContext, const uint8_t* pData, int32_t nSize) {
+  if (Recorder* pRecorder = Stages(pContext).pRecorder) RecorderNalUnit(*pRecorder, pData, nSize);
   OnVideoNalUnit(Stages(pContext).pDecoder, pData, nSize);
 }
 
 void ToVideoSampleEnd(void* pContext) {
   OnVideoSampleEnd(Stages(pContext).pDecoder);
+  if (Recorder* pRecorder = Stages(pContext).pRecorder) RecorderSampleEnd(*pRecorder, ClockTicks());
+}
+
+void ToSampleTime(void* pContext, uint32_t nMediaKind, int64_t i64Value, uint32_t nTimeScale) {
+  if (Recorder* pRecorder = Stages(pContext).pRecorder)
+    RecorderSampleTime(*pRecorder, nMediaKind == kMediaVide, i64Value, nTimeScale);
+}
+
+void ToStreamStart(void* pContext) {
+  if (Recorder* pRecorder = Stages(pContext).pRecorder)
+    RecorderNewConnection(*pRecorder, ClockTicks());
 }
 
 void ToAudioFormat(void* pContext, uint32_t nBitsPerChannel, uint32_t nChannelsPerFrame,
@@ -29,11 +45,15 @@ void ToAudioFormat(void* pContext, uint32_t nBitsPerChannel, uint32_t nChannelsP
   AudioPlayer* pAudio = Stages(pContext).pAudio;
   if (pAudio != nullptr)
     PlayerAudioFormat(*pAudio, nBitsPerChannel, nChannelsPerFrame, nSampleRate);
+  if (Recorder* pRecorder = Stages(pContext).pRecorder)
+    RecorderAudioFormat(*pRecorder, nBitsPerChannel, nChannelsPerFrame, nSampleRate);
 }
 
 void ToAudioData(void* pContext, const uint8_t* pData, int32_t nSize) {
   AudioPlayer* pAudio = Stages(pContext).pAudio;
   if (pAudio != nullptr) PlayerAudioData(*pAudio, pData, nSize, ClockTicks());
+  if (Recorder* pRecorder = Stages(pContext).pRecorder)
+    RecorderAudioData(*pRecorder, pData, nSize, ClockTicks());
 }
 
 }  // namespace
@@ -44,11 +64,12 @@ void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn) {
   }
   callbacks.onAudioFormat = ToAudioFormat;
   callbacks.onAudioData = ToAudioData;
-  callbacks.onStreamStart = NoOpCallback<>;
+  callbacks.onStreamStart = ToStreamStart;
   callbacks.onDeviceLost = NoOpCallback<>;
   callbacks.onVideoParameterSets = ToVideoParameterSets;
   callbacks.onVideoNalUnit = ToVideoNalUnit;
   callbacks.onVideoSampleEnd = ToVideoSampleEnd;
+  callbacks.onSampleTime = ToSampleTime;
   callbacks.onReserved = NoOpCallback<>;
   callbacks.onLog = bLogOn ? WriteLogLine : nullptr;
   callbacks.bInstalled = true;

@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "app/app_texts.h"
+#include "app/headless.h"
+#include "app/media_keys.h"
 #include "app/session_wiring.h"
 #include "app/shell.h"
 #include "audio/audio_output.h"
@@ -27,6 +29,7 @@ namespace {
 std::unique_ptr<VideoDecoder> g_pDecoder;
 std::unique_ptr<CaptureSession> g_pSession;
 std::unique_ptr<AudioPlayer> g_pAudio;  // null with --no-audio
+Recorder* g_pRecorder = nullptr;        // owned by media_keys.cpp
 MirrorStages g_Stages;
 std::thread g_CaptureThread;
 
@@ -45,6 +48,8 @@ void StopCaptureAndRelease() {
   // gone; the stop sequence (mode-off request, close) finishes here.
   if (g_CaptureThread.joinable()) g_CaptureThread.join();
   StopAudio();
+  StopMediaKeys();
+  g_pRecorder = nullptr;
   if (g_pDecoder != nullptr) CloseVideoDecoder(*g_pDecoder);
   SetFramePublishedNotifier(nullptr, nullptr);
   g_pDecoder.reset();
@@ -66,11 +71,12 @@ bool OpenUserLog() {
 // The display can go away under the program, and the windowing library then
 // ends the process with exit(): the capture thread still gets its stop
 // sequence (the device is switched back) and is joined before the objects it
-// uses are destroyed; so is the sound output's thread.
+// uses are destroyed; so is the sound output's thread. A recording is saved.
 void StopCaptureAtExit() {
   RequestCaptureStop();
   if (g_CaptureThread.joinable()) g_CaptureThread.join();
   StopAudio();
+  StopMediaKeys();
 }
 
 }  // namespace
@@ -84,10 +90,6 @@ void OnMirrorMuteKey() {
   const bool bMuted = ToggleAudioMute(*g_pAudio);
   PlayerLog(*g_pAudio, "audio: %s", bMuted ? "muted" : "unmuted");
 }
-
-void OnMirrorScreenshotKey() {}
-
-void OnMirrorRecordKey() {}
 
 MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid) {
   MirrorOptions options;
@@ -138,7 +140,7 @@ int StartUsbVideo(const std::string& szUtf8Udid) {
   if (pSession == nullptr) return 4;
   g_pSession = std::move(pSession);
   // What the session's callbacks receive first: the stages the slots feed.
-  g_Stages = {g_pDecoder.get(), g_pAudio.get()};
+  g_Stages = {g_pDecoder.get(), g_pAudio.get(), g_pRecorder};
   g_pSession->pCallbackContext = &g_Stages;
   g_pSession->nRunState.store(kRunRunning);
   try {
@@ -163,7 +165,9 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
     ShellShowError(false, kTextInvalidUdid);
     return kExitNoUdid;
   }
-  if (!ShellCreateMirrorWindow()) return kExitNoWindow;
+  // Without a window (Linux), the program runs until SIGINT or SIGTERM.
+  const bool bNoWindow = options.bNoWindow && PrepareHeadless();
+  if (!bNoWindow && !ShellCreateMirrorWindow()) return kExitNoWindow;
 
   g_pDecoder = std::make_unique<VideoDecoder>();
   const DecoderOpenResult opened = OpenVideoDecoder(*g_pDecoder);
@@ -181,6 +185,7 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
     if (bLogOn) g_pAudio->pfnLog = WriteLogLine;
     StartAudioOutput(*g_pAudio);
   }
+  g_pRecorder = StartMediaKeys(options, bLogOn, bNoWindow);
 
   const int nStartResult = StartUsbVideo(*pszUtf8Udid);
   if (nStartResult != 0) {
@@ -188,7 +193,10 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
     ShellShowError(true, szText.c_str());
   }
 
-  ShellRunMessageLoop();
+  if (bNoWindow)
+    WaitForStopRequest();
+  else
+    ShellRunMessageLoop();
   StopCaptureAndRelease();
   return kExitOk;
 }

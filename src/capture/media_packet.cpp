@@ -52,6 +52,12 @@ void MarkAudioTiming(CaptureSession& session, const CMTime& presentationTime) {
   session.qwLastAudioLocal = qwLocalMs;
 }
 
+void AnnounceSampleTime(const CaptureSession& session, uint32_t nMediaKind, const CMTime& time) {
+  if (g_Callbacks.onSampleTime) {
+    g_Callbacks.onSampleTime(session.pCallbackContext, nMediaKind, time.i64Value, time.nTimeScale);
+  }
+}
+
 void HandleAudioSample(CaptureSession& session, const CMSampleBuf& sampleBuf, bool& bError) {
   MarkAudioTiming(session, sampleBuf.PresentationTime);
   if (sampleBuf.HasFormatDescription) {
@@ -70,7 +76,9 @@ void HandleAudioSample(CaptureSession& session, const CMSampleBuf& sampleBuf, bo
     bError = true;
     return;
   }
-  if (!sampleBuf.SampleData.empty() && g_Callbacks.onAudioData) {
+  if (sampleBuf.SampleData.empty()) return;
+  AnnounceSampleTime(session, kMediaSoun, sampleBuf.PresentationTime);
+  if (g_Callbacks.onAudioData) {
     g_Callbacks.onAudioData(session.pCallbackContext, sampleBuf.SampleData.data(),
                             static_cast<int32_t>(sampleBuf.SampleData.size()));
   }
@@ -132,6 +140,7 @@ void HandleVideoSample(CaptureSession& session, const CMSampleBuf& sampleBuf,
     LogMessage(&session, "error : not set video head");
     return;
   }
+  AnnounceSampleTime(session, kMediaVide, sampleBuf.PresentationTime);
   DeliverNalUnits(session, sampleBuf.SampleData);
 }
 

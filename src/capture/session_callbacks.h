@@ -19,6 +19,11 @@ struct SessionCallbacks {
   // After the last NAL unit of a video sample: the sample is one whole access
   // unit, so its picture can be decoded now instead of when the next arrives.
   void (*onVideoSampleEnd)(void* pContext) = nullptr;
+  // A sample's presentation time on the device's clock (nValue / nTimeScale
+  // seconds; a time scale of 0: the sample had none), just before its NAL
+  // units or sound data. nMediaKind is the four-character code vide or soun.
+  void (*onSampleTime)(void* pContext, uint32_t nMediaKind, int64_t i64Value,
+                       uint32_t nTimeScale) = nullptr;
   bool bInstalled = false;
 };
 

@@ -1,0 +1,22 @@
+// Names of the files the user keeps: the local date and time, and never the
+// name of a file already there.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+// "Veltrona 2026-12-07 10.15.30" for that local time.
+std::string TimestampedName(const std::tm& local);
+
+// szPath when no file has that name; else the same with " (2)", " (3)", ...
+// before the extension, the first free one. pfnExists null: PathExists.
+std::string UniquePath(const std::string& szPath, bool (*pfnExists)(const std::string&) = nullptr);
+
+// Whether something exists at the UTF-8 path.
+bool PathExists(const std::string& szPath);
+
+// The last part of a path (after / or \), for the user's notices.
+std::string FileNameOf(const std::string& szPath);
+
+// szFolder joined with szName by the platform's separator.
+std::string JoinPath(const std::string& szFolder, const std::string& szName);

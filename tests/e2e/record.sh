@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Screenshots and recordings of the whole program, checked with FFmpeg.
+# Usage: record.sh screenshot|record|kill|key|reconnect|bad-file
+source "$(dirname "$0")/lib.sh"
+
+# run_with <scenario> <stream> <arguments after the UDID...>: the program in
+# the background, its log in $WORK/log.txt.
+run_with() {
+  local scenario=$1 stream=$2
+  shift 2
+  SDL_AUDIODRIVER=dummy VELTRONA_SIM_SCENARIO="$scenario" VELTRONA_SIM_STREAM="$stream" \
+    VELTRONA_SIM_SERIAL="$SERIAL" VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" \
+    VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$SIM_LIBRARY" \
+    "$PROGRAM" "$UDID" "$@" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+  PROGRAM_PID=$!
+}
+
+logged() { grep -q "$1" "$WORK/log.txt" 2>/dev/null; }
+
+# decodes_cleanly <file>: FFmpeg reads the whole file without an error; a
+# file cut short by a kill may end in a partial block, which is all it may say.
+decodes_cleanly() {
+  ffmpeg -v error -nostdin -i "$1" -f null - 2>"$WORK/decode.txt"
+  if grep -v 'File ended prematurely\|truncat' "$WORK/decode.txt" | grep . >&2; then
+    fail "FFmpeg found errors in $1"
+  fi
+}
+
+pictures_in() {
+  ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1"
+}
+
+# same_picture <a.png> <b.png>: not one pixel differs.
+same_picture() {
+  local ae
+  ae=$({ compare -metric AE "$1" "$2" null: 2>&1 || true; })
+  echo "pixels that differ: $ae"
+  [[ $ae == 0 ]]
+}
+
+# The stream's last picture as FFmpeg decodes it, converted as the program
+# converts (nearest-neighbour chroma).
+last_picture() {
+  ffmpeg -v error -nostdin -y -i "$1" -sws_flags neighbor -update 1 -f image2 "$2"
+}
+
+# Thirty moving pictures, then a still one that stays.
+make_stream "$WORK/stream.h264" 320 240 1 0.034
+start_xvfb
+mkdir -p "$WORK/saved"
+
+case $1 in
+screenshot)
+  # Before any picture: a notice, and no file.
+  run_with capture "" --save-dir "$WORK/saved"
+  window=$(window_id)
+  xdotool windowfocus --sync "$window" key s
+  wait_until 10 "the no-picture notice" 'logged "screenshot: no picture yet"'
+  close_program
+  [[ -z $(ls "$WORK/saved") ]] || fail "a screenshot was written without a picture"
+  run_with capture+still "$WORK/stream.h264" --save-dir "$WORK/saved"
+  window=$(window_id)
+  wait_until 60 "the last picture" 'picture_shown "$window" "$WORK/stream.h264.png"'
+  xdotool windowfocus --sync "$window" key s key s
+  wait_until 20 "two screenshots" '[[ $(ls "$WORK/saved" | grep -c "\.png$") == 2 ]]'
+  close_program
+  ls "$WORK/saved"
+  ls "$WORK/saved" | grep -qE '^Veltrona [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}\.[0-9]{2}\.[0-9]{2}( \(2\))?\.png$' ||
+    fail "not named by the date and time"
+  last_picture "$WORK/stream.h264" "$WORK/expected.png"
+  for shot in "$WORK"/saved/*.png; do
+    [[ $(identify -format '%wx%h' "$shot") == 320x240 ]] || fail "not at the device's size"
+    same_picture "$shot" "$WORK/expected.png" || fail "$shot is not the decoded picture"
+  done
+  ;;
+record)
+  # Headless: no display at all; the tone for the sound; SIGINT ends it.
+  display=$DISPLAY
+  unset DISPLAY
+  run_with capture+still+tone:hz=1000 "$WORK/stream.h264" --no-window --record "$WORK/saved/all.mkv"
+  export DISPLAY=$display
+  total=$(pictures_in "$WORK/stream.h264")
+  wait_until 60 "the $total pictures" '[[ $(needs_sent) -ge $total ]]'
+  sleep 3
+  kill -INT "$PROGRAM_PID"
+  ended_with 0
+  logged "record: saved" || fail "no saved line in the log"
+  decodes_cleanly "$WORK/saved/all.mkv"
+  count=$(pictures_in "$WORK/saved/all.mkv")
+  [[ $count == "$total" ]] || fail "$count pictures, not $total"
+  ffmpeg -v error -nostdin -y -i "$WORK/saved/all.mkv" -sws_flags neighbor -update 1 -f image2 "$WORK/last.png"
+  last_picture "$WORK/stream.h264" "$WORK/expected.png"
+  same_picture "$WORK/last.png" "$WORK/expected.png" || fail "the last picture differs"
+  # The still picture holds its place: the file lasts until the end.
+  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$WORK/saved/all.mkv")
+  awk -v d="$duration" 'BEGIN { exit !(d > 3.5) }' || fail "the file lasts $duration s"
+  # The tone: 1 kHz while the device sent it (its first second).
+  ffmpeg -v error -nostdin -i "$WORK/saved/all.mkv" -t 0.9 -f s16le -ac 1 "$WORK/sound.raw"
+  python3 - "$WORK/sound.raw" <<'PYTHON' || fail "the tone is not in the file"
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+s = struct.unpack('<%dh' % (len(data) // 2), data)[4800:]
+crossings = sum(1 for i in range(1, len(s)) if (s[i - 1] < 0) != (s[i] < 0))
+hz = crossings / 2 / (len(s) / 48000)
+print('%.1f Hz over %d ms' % (hz, len(s) // 48))
+sys.exit(abs(hz - 1000) > 20)
+PYTHON
+  ;;
+kill)
+  for extension in mkv mp4; do
+    run_with capture "$WORK/stream.h264" --record "$WORK/saved/killed.$extension"
+    wait_until 60 "the recording" 'logged "record: recording into"'
+    needs=$(needs_sent)
+    wait_until 60 "90 pictures more" '[[ $(needs_sent) -ge $((needs + 90)) ]]'
+    sent=$(needs_sent)
+    kill -KILL "$PROGRAM_PID"
+    wait "$PROGRAM_PID" 2>/dev/null || true
+    PROGRAM_PID=
+    decodes_cleanly "$WORK/saved/killed.$extension"
+    count=$(pictures_in "$WORK/saved/killed.$extension")
+    echo "$extension: $count pictures of about $sent"
+    [[ $count -ge $((sent - needs - 60)) ]] || fail "more than two seconds lost from the $extension"
+  done
+  ;;
+key)
+  run_with capture "$WORK/stream.h264" --save-dir "$WORK/saved"
+  window=$(window_id)
+  wait_until 60 "45 pictures" '[[ $(needs_sent) -ge 45 ]]'
+  xdotool windowfocus --sync "$window" key r
+  wait_until 10 "the recording" 'logged "record: recording into"'
+  needs=$(needs_sent)
+  wait_until 60 "30 pictures more" '[[ $(needs_sent) -ge $((needs + 30)) ]]'
+  xdotool windowfocus --sync "$window" key r
+  wait_until 10 "the saved recording" 'logged "record: saved"'
+  close_program
+  file=$(ls "$WORK"/saved/*.mkv)
+  decodes_cleanly "$file"
+  ffmpeg -v error -nostdin -xerror -i "$file" -frames:v 1 -f image2 "$WORK/first.png" ||
+    fail "the first picture does not decode"
+  ;;
+reconnect)
+  run_with "capture+unplug:frames=40,replug_ms=2000" "$WORK/stream.h264" --record "$WORK/saved/re.mkv"
+  window=$(window_id)
+  wait_until 60 "a second connection" '[[ $(claims_made) -ge 2 ]]'
+  needs=$(needs_sent)
+  wait_until 60 "30 pictures after it" '[[ $(needs_sent) -ge $((needs + 30)) ]]'
+  close_program
+  decodes_cleanly "$WORK/saved/re.mkv"
+  count=$(pictures_in "$WORK/saved/re.mkv")
+  [[ $count -ge 70 ]] || fail "$count pictures: the file did not go on after the reconnect"
+  # The time without the device is in the file: one gap of about 2 s between pictures.
+  gap=$(ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 "$WORK/saved/re.mkv" |
+    awk 'NR > 1 && $1 - last > max { max = $1 - last } { last = $1 } END { print max }')
+  awk -v g="$gap" 'BEGIN { exit !(g > 1.5 && g < 5) }' || fail "the gap is $gap s"
+  ;;
+bad-file)
+  run_with capture "$WORK/stream.h264" --record "$WORK/no such folder/x.mkv"
+  window=$(window_id)
+  wait_until 30 "the log line" 'logged "cannot be created"'
+  needs=$(needs_sent)
+  wait_until 60 "mirroring going on" '[[ $(needs_sent) -ge $((needs + 30)) ]]'
+  close_program
+  [[ $(grep -c "cannot be created" "$WORK/log.txt") == 1 ]] || fail "not one log line"
+  ;;
+esac
+expect_no_protocol_errors
+echo "PASS $1"

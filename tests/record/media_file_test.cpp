@@ -1,0 +1,245 @@
+// Files written from x264's H.264 (as the device sends it) and read back by
+// FFmpeg: every picture, the sound, the times; the PNG of a screenshot.
+#include "record/media_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+
+#include "record/avc_stream.h"
+#include "record/png_file.h"
+#include "support/h264_maker.h"
+#include "support/media_read.h"
+#include "support/reference_decode.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+using namespace vtest;
+
+namespace {
+
+constexpr int64_t kFrameUs = 16667;
+constexpr int kFramesPerPicture = 800;  // of 48 kHz sound: 16.67 ms
+const RecordAudioFormat kStereo48k{48000, 2};
+
+std::string TempPath(const std::string& szName) {
+  return (std::filesystem::temp_directory_path() /
+          ("veltrona-record-" + std::to_string(getpid()) + "-" + szName))
+      .string();
+}
+
+// The device's pictures: each one's length-prefixed units, and the record in
+// force for it.
+struct Picture {
+  Bytes record;
+  Bytes units;
+};
+
+std::vector<Picture> DevicePictures(const H264Stream& stream) {
+  std::vector<Picture> pictures;
+  Bytes record;
+  for (const DeviceSample& sample : ToDeviceSamples(stream.accessUnits)) {
+    if (!sample.record.empty()) record = sample.record;
+    Picture& picture = pictures.emplace_back();
+    picture.record = record;
+    for (const Bytes& unit : sample.units)
+      picture.units.insert(picture.units.end(), unit.begin(), unit.end());
+  }
+  return pictures;
+}
+
+Bytes Sound(int nPicture) {
+  Bytes sound(kFramesPerPicture * 4);
+  for (size_t i = 0; i < sound.size(); ++i) sound[i] = static_cast<uint8_t>(nPicture * 7 + i);
+  return sound;
+}
+
+bool Open(MediaFile& file, const std::string& szPath, const Picture& first, bool bSound = true) {
+  int32_t nWidth = 0, nHeight = 0;
+  EXPECT_TRUE(ReadPictureSize(first.record, first.units, nWidth, nHeight));
+  std::string szError;
+  const bool bOpen = OpenMediaFile(file, szPath, first.record, nWidth, nHeight,
+                                   bSound ? &kStereo48k : nullptr, 0, szError);
+  EXPECT_TRUE(bOpen) << szError;
+  return bOpen;
+}
+
+class MediaFileTest : public ::testing::TestWithParam<const char*> {
+ protected:
+  static void SetUpTestSuite() { QuietFfmpegLogs(); }
+  void TearDown() override { std::remove(m_szPath.c_str()); }
+  std::string m_szPath = TempPath(std::string("file.") + GetParam());
+};
+
+// A size change in the middle (a rotation, or another stream after a
+// reconnect): the file decodes without an error, every picture as FFmpeg's
+// own decode of the stream, the new size from that picture on; the sound is
+// there byte for byte. Pictures that come with the time of the one before
+// (or an earlier one) keep their order, one tick later.
+TEST_P(MediaFileTest, KeepsEveryPictureAndTheSoundAcrossASizeChange) {
+  H264Options options;
+  options.nFrames = 12;
+  options.nSecondWidth = 240;
+  options.nSecondHeight = 320;
+  options.nSecondFrames = 12;
+  const H264Stream stream = MakeH264Stream(options);
+  const std::vector<Picture> pictures = DevicePictures(stream);
+  MediaFile file;
+  ASSERT_TRUE(Open(file, m_szPath, pictures[0]));
+  Bytes allSound;
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    const int64_t i64Time = static_cast<int64_t>(i) * kFrameUs;
+    const int64_t i64PictureTime = i == 5 || i == 6 ? 4 * kFrameUs : i64Time;  // a repeat, one back
+    ASSERT_TRUE(WriteVideo(file, pictures[i].units, IsKeyframe(pictures[i].units),
+                           pictures[i].record, i64PictureTime));
+    const Bytes sound = Sound(static_cast<int>(i));
+    ASSERT_TRUE(WriteAudio(file, sound, i64Time));
+    allSound.insert(allSound.end(), sound.begin(), sound.end());
+  }
+  ASSERT_TRUE(CloseMediaFile(file, static_cast<int64_t>(pictures.size()) * kFrameUs));
+
+  const ReadBack read = ReadRecording(m_szPath);
+  ASSERT_TRUE(read.bOpened);
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  const std::vector<ReferencePicture> expected =
+      ReferenceDecode(JoinAccessUnits(stream.accessUnits));
+  ASSERT_EQ(read.pictures.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(read.pictures[i] == expected[i]) << i;
+  EXPECT_EQ(read.pictures.back().nWidth, 240);
+  ASSERT_EQ(read.vecVideoPtsUs.size(), expected.size());
+  for (size_t i = 1; i < read.vecVideoPtsUs.size(); ++i)
+    EXPECT_GT(read.vecVideoPtsUs[i], read.vecVideoPtsUs[i - 1]) << i;
+  EXPECT_LT(read.vecVideoPtsUs[6] - read.vecVideoPtsUs[4], 2500) << "a tick or two, not a frame";
+  EXPECT_EQ(read.nSoundRate, 48000);
+  EXPECT_EQ(read.sound, allSound);
+}
+
+// A still screen: three pictures, then nothing from the device for five
+// seconds until the recording ends. The time is in the file (silence under
+// the last picture), and a gap in the sound is silence, not a jump.
+TEST_P(MediaFileTest, AStillPictureHoldsItsPlaceUntilTheEnd) {
+  H264Options options;
+  options.nFrames = 3;
+  const std::vector<Picture> pictures = DevicePictures(MakeH264Stream(options));
+  MediaFile file;
+  ASSERT_TRUE(Open(file, m_szPath, pictures[0]));
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    const int64_t i64Time = static_cast<int64_t>(i) * kFrameUs;
+    ASSERT_TRUE(WriteVideo(file, pictures[i].units, i == 0, pictures[i].record, i64Time));
+    ASSERT_TRUE(WriteAudio(file, Sound(1), i64Time + (i == 2 ? 100000 : 0)));
+  }
+  ASSERT_TRUE(CloseMediaFile(file, 5000000));
+  const ReadBack read = ReadRecording(m_szPath);
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  EXPECT_EQ(read.pictures.size(), 3u);
+  EXPECT_EQ(read.sound.size(), size_t{5 * 48000 * 4});
+  EXPECT_NEAR(read.dDurationSeconds, 5.0, 0.05);
+  // The third piece of sound came 100 ms late (at 133.3 ms, frame 6400):
+  // silence from the end of the second up to it, then the piece itself.
+  const Bytes piece = Sound(1);
+  const size_t nSecondEnd = 2 * kFramesPerPicture * 4, nThird = 6400 * 4;
+  ASSERT_GE(read.sound.size(), nThird + piece.size());
+  EXPECT_EQ(Bytes(read.sound.begin() + nSecondEnd, read.sound.begin() + nThird),
+            Bytes(nThird - nSecondEnd, 0));
+  EXPECT_EQ(Bytes(read.sound.begin() + nThird, read.sound.begin() + nThird + piece.size()), piece);
+}
+
+// The disk fills up mid-recording (here: a file size limit): a write fails,
+// the file is closed, and what was written plays without an error.
+TEST_P(MediaFileTest, AFullDiskStopsCleanlyAndWhatWasWrittenPlays) {
+  H264Options options;
+  options.nFrames = 120;
+  options.nKeyInterval = 30;
+  const std::vector<Picture> pictures = DevicePictures(MakeH264Stream(options));
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{48 * 1024, 48 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    MediaFile file;
+    if (!Open(file, m_szPath, pictures[0])) _exit(2);
+    bool bFailed = false;
+    for (size_t i = 0; i < pictures.size() && !bFailed; ++i) {
+      const int64_t i64Time = static_cast<int64_t>(i) * kFrameUs;
+      bFailed = !WriteVideo(file, pictures[i].units, i % 30 == 0, pictures[i].record, i64Time) ||
+                !WriteAudio(file, Sound(1), i64Time) || (i % 10 == 9 && !FlushMediaFile(file));
+    }
+    const bool bClosed = CloseMediaFile(file, 0);
+    _exit(bFailed && !bClosed && file.nError != 0 ? 0 : 3);
+  }
+  int nStatus = 0;
+  waitpid(pid, &nStatus, 0);
+  ASSERT_TRUE(WIFEXITED(nStatus));
+  ASSERT_EQ(WEXITSTATUS(nStatus), 0) << "the write did not fail, or the failure was not told";
+  const ReadBack read = ReadRecording(m_szPath);
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  EXPECT_GE(read.pictures.size(), 5u);
+  EXPECT_LT(read.pictures.size(), pictures.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, MediaFileTest, ::testing::Values("mkv", "mp4"));
+
+TEST(Containers, ChosenByTheName) {
+  const std::pair<const char*, bool> cases[] = {
+      {"a.mp4", true}, {"a.MP4", true},    {"a.mov", true}, {"a.mkv", false},
+      {"a", false},    {"x.mp4/a", false}, {"a.m4v", true}, {"a.webm", false}};
+  for (const auto& [szName, bMp4] : cases) EXPECT_EQ(IsMp4Name(szName), bMp4) << szName;
+}
+
+// FFmpeg's PNG decoder on the file: RGB24 rows without gaps.
+Bytes DecodePng(const std::string& szPath) {
+  Bytes file;
+  FILE* pFile = std::fopen(szPath.c_str(), "rb");
+  for (int c; pFile != nullptr && (c = std::fgetc(pFile)) != EOF;) file.push_back(uint8_t(c));
+  if (pFile != nullptr) std::fclose(pFile);
+  file.resize(file.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+  AVCodecContext* pDecoder = avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_PNG));
+  avcodec_open2(pDecoder, pDecoder->codec, nullptr);
+  AVPacket* pPacket = av_packet_alloc();
+  AVFrame* pFrame = av_frame_alloc();
+  pPacket->data = file.data();
+  pPacket->size = static_cast<int>(file.size() - AV_INPUT_BUFFER_PADDING_SIZE);
+  Bytes rgb;
+  if (avcodec_send_packet(pDecoder, pPacket) >= 0 && avcodec_receive_frame(pDecoder, pFrame) >= 0 &&
+      pFrame->format == AV_PIX_FMT_RGB24) {
+    for (int y = 0; y < pFrame->height; ++y) {
+      const uint8_t* pRow = pFrame->data[0] + static_cast<ptrdiff_t>(y) * pFrame->linesize[0];
+      rgb.insert(rgb.end(), pRow, pRow + pFrame->width * 3);
+    }
+  }
+  av_frame_free(&pFrame);
+  av_packet_free(&pPacket);
+  avcodec_free_context(&pDecoder);
+  return rgb;
+}
+
+// The screenshot: exactly the decoded picture (alpha aside), at its size.
+TEST(Screenshot, PngHoldsThePictureExactly) {
+  const int32_t nWidth = 37, nHeight = 11;
+  Bytes bgra(static_cast<size_t>(nWidth) * nHeight * 4);
+  for (size_t i = 0; i < bgra.size(); ++i)
+    bgra[i] = i % 4 == 3 ? 255 : static_cast<uint8_t>(i * 31);
+  const std::string szPath = TempPath("shot.png");
+  std::string szError;
+  ASSERT_TRUE(WritePngFile(szPath, bgra.data(), nWidth, nHeight, szError)) << szError;
+  const Bytes rgb = DecodePng(szPath);
+  std::remove(szPath.c_str());
+  ASSERT_EQ(rgb.size(), static_cast<size_t>(nWidth) * nHeight * 3);
+  for (size_t i = 0; i < size_t{nWidth} * nHeight; ++i) {
+    ASSERT_EQ(rgb[i * 3], bgra[i * 4 + 2]) << i;
+    ASSERT_EQ(rgb[i * 3 + 1], bgra[i * 4 + 1]) << i;
+    ASSERT_EQ(rgb[i * 3 + 2], bgra[i * 4]) << i;
+  }
+  EXPECT_FALSE(WritePngFile("/nonexistent-folder/a.png", bgra.data(), nWidth, nHeight, szError));
+  EXPECT_FALSE(szError.empty());
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// The recorder as the capture thread feeds it: a recording started in the
+// middle of a stream, past the pre-roll's bound, across a reconnect, into a
+// file that cannot be made.
+#include "record/recorder.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+
+#include "support/h264_maker.h"
+#include "support/media_read.h"
+#include "support/reference_decode.h"
+
+using namespace vtest;
+
+namespace {
+
+std::atomic<uint64_t> g_qwTicks{0};
+uint64_t TestTicks() {
+  return g_qwTicks.load();
+}
+
+std::mutex g_EventMutex;
+std::vector<RecordEvent> g_Events;
+void OnEvent(void*, RecordEvent event, const std::string&, const std::string&) {
+  const std::lock_guard lock(g_EventMutex);
+  g_Events.push_back(event);
+}
+
+constexpr uint32_t kNs = 1000000000;
+constexpr int64_t kFrameNs = 16666667;
+
+class RecorderTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { QuietFfmpegLogs(); }
+  void SetUp() override {
+    g_Events.clear();
+    H264Options options;
+    options.nFrames = 40;
+    options.nKeyInterval = 10;
+    m_Stream = MakeH264Stream(options);
+    m_Samples = ToDeviceSamples(m_Stream.accessUnits);
+    m_Reference = ReferenceDecode(JoinAccessUnits(m_Stream.accessUnits));
+  }
+  void TearDown() override { std::remove(m_szPath.c_str()); }
+
+  void Make(size_t nMaxPrerollBytes = kMaxPrerollBytes) {
+    RecorderHooks hooks;
+    hooks.pfnEvent = OnEvent;
+    hooks.pfnTicks = TestTicks;
+    hooks.nMaxPrerollBytes = nMaxPrerollBytes;
+    m_pRecorder = CreateRecorder(hooks);
+    ASSERT_NE(m_pRecorder, nullptr);
+  }
+
+  // Pictures [nFrom, nTo) of the stream as the capture thread hands them on,
+  // with 800 frames of sound each, at device time i x 16.67 ms and local
+  // time qwTicksBase ms later.
+  void Feed(size_t nFrom, size_t nTo, uint64_t qwTicksBase = 0) {
+    for (size_t i = nFrom; i < nTo; ++i) {
+      const int64_t i64Ns = static_cast<int64_t>(i) * kFrameNs;
+      g_qwTicks = qwTicksBase + static_cast<uint64_t>(i64Ns / 1000000);
+      const DeviceSample& sample = m_Samples[i];
+      if (!sample.record.empty())
+        RecorderParameterSets(*m_pRecorder, sample.record.data(),
+                              static_cast<int32_t>(sample.record.size()));
+      RecorderSampleTime(*m_pRecorder, true, i64Ns, kNs);
+      for (const Bytes& unit : sample.units)
+        RecorderNalUnit(*m_pRecorder, unit.data(), static_cast<int32_t>(unit.size()));
+      RecorderSampleEnd(*m_pRecorder, g_qwTicks);
+      const Bytes sound(800 * 4, static_cast<uint8_t>(i));
+      RecorderSampleTime(*m_pRecorder, false, i64Ns * 48000 / kNs, 48000);
+      RecorderAudioData(*m_pRecorder, sound.data(), static_cast<int32_t>(sound.size()), g_qwTicks);
+    }
+  }
+
+  ReadBack Finish() {
+    DestroyRecorder(m_pRecorder);
+    return ReadRecording(m_szPath);
+  }
+
+  std::string m_szPath = (std::filesystem::temp_directory_path() /
+                          ("veltrona-recorder-" + std::to_string(getpid()) + ".mkv"))
+                             .string();
+  H264Stream m_Stream;
+  std::vector<DeviceSample> m_Samples;
+  std::vector<ReferencePicture> m_Reference;
+  std::unique_ptr<Recorder> m_pRecorder;
+};
+
+// Started between keyframes: the file begins with the last keyframe received
+// and every picture since, so its first picture decodes.
+TEST_F(RecorderTest, StartedMidStreamBeginsAtTheLastKeyframe) {
+  Make();
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 15);
+  RecorderStart(*m_pRecorder, m_szPath);
+  EXPECT_TRUE(RecorderIsRecording(*m_pRecorder));
+  Feed(15, 25);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);  // said again: the file goes on
+  Feed(25, 40);
+  const ReadBack read = Finish();
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  ASSERT_EQ(read.pictures.size(), 30u);
+  EXPECT_TRUE(read.pictures.front() == m_Reference[10]);
+  EXPECT_TRUE(read.pictures.back() == m_Reference[39]);
+  EXPECT_EQ(read.vecVideoPtsUs.front(), 0) << "the file starts at 0";
+  EXPECT_EQ(read.sound.size(), size_t{30 * 800 * 4});
+  EXPECT_EQ(g_Events, (std::vector{RecordEvent::Started, RecordEvent::Saved}));
+}
+
+// Past the pre-roll's bound the recording begins at the next keyframe and says so.
+TEST_F(RecorderTest, PastThePrerollBoundItBeginsAtTheNextKeyframe) {
+  // Room for any one keyframe, not for a keyframe with four pictures and five
+  // pieces of sound after it.
+  size_t nBound = 0, nFirstFive = 5 * 800 * 4;
+  for (size_t i = 0; i < m_Samples.size(); ++i) {
+    size_t nBytes = 0;
+    for (const Bytes& unit : m_Samples[i].units) nBytes += unit.size();
+    if (i % 10 == 0) nBound = std::max(nBound, nBytes + 800 * 4);
+    if (i >= 10 && i < 15) nFirstFive += nBytes;
+  }
+  ASSERT_GT(nFirstFive, nBound);
+  Make(nBound);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 15);
+  RecorderStart(*m_pRecorder, m_szPath);
+  Feed(15, 40);
+  const ReadBack read = Finish();
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  ASSERT_EQ(read.pictures.size(), 20u);
+  EXPECT_TRUE(read.pictures.front() == m_Reference[20]);
+  EXPECT_EQ(g_Events, (std::vector{RecordEvent::StartedAtNextKeyframe, RecordEvent::Saved}));
+}
+
+// The device goes away for two seconds and comes back with its clock started
+// over: the same file goes on, after the time without a device.
+TEST_F(RecorderTest, AReconnectContinuesTheFile) {
+  Make();
+  RecorderStart(*m_pRecorder, m_szPath);
+  RecorderNewConnection(*m_pRecorder, 0);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 20);
+  RecorderNewConnection(*m_pRecorder, 2333);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 20, 2000);  // the device's clock starts over, the local one runs on
+  const ReadBack read = Finish();
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  ASSERT_EQ(read.pictures.size(), 40u);
+  EXPECT_TRUE(read.pictures[20] == m_Reference[0]);
+  ASSERT_EQ(read.vecVideoPtsUs.size(), 40u);
+  EXPECT_NEAR(static_cast<double>(read.vecVideoPtsUs[20]), 2000000, 2000);
+  for (size_t i = 1; i < read.vecVideoPtsUs.size(); ++i)
+    EXPECT_GT(read.vecVideoPtsUs[i], read.vecVideoPtsUs[i - 1]) << i;
+}
+
+TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
+  Make();
+  m_szPath = "/nonexistent-folder/a.mkv";
+  RecorderStart(*m_pRecorder, m_szPath);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 5);
+  for (int i = 0; i < 200 && RecorderIsRecording(*m_pRecorder); ++i) usleep(10000);
+  EXPECT_FALSE(RecorderIsRecording(*m_pRecorder));
+  EXPECT_TRUE(RecorderToggle(*m_pRecorder, "/nonexistent-folder/b.mkv")) << "R starts one again";
+  EXPECT_FALSE(RecorderToggle(*m_pRecorder, "/nonexistent-folder/c.mkv")) << "and stops it";
+  DestroyRecorder(m_pRecorder);
+  EXPECT_EQ(g_Events.front(), RecordEvent::Started);
+  EXPECT_EQ(g_Events[1], RecordEvent::NotCreated);
+}
+
+}  // namespace
