@@ -1,6 +1,8 @@
 #include "app/session_wiring.h"
 
+#include "app/window_status.h"
 #include "audio/audio_player.h"
+#include "capture/link_report.h"
 #include "capture/session_callbacks.h"
 #include "log/log_file.h"
 #include "platform/clock.h"
@@ -36,6 +38,10 @@ void ToAudioData(void* pContext, const uint8_t* pData, int32_t nSize) {
   if (pAudio != nullptr) PlayerAudioData(*pAudio, pData, nSize, ClockTicks());
 }
 
+void ToLinkReport(void* /*pContext*/, const LinkReport& report) {
+  PublishLinkReport(report);
+}
+
 }  // namespace
 
 void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn) {
@@ -51,5 +57,6 @@ void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn) {
   callbacks.onVideoSampleEnd = ToVideoSampleEnd;
   callbacks.onReserved = NoOpCallback<>;
   callbacks.onLog = bLogOn ? WriteLogLine : nullptr;
+  callbacks.onLinkReport = ToLinkReport;
   callbacks.bInstalled = true;
 }

@@ -11,12 +11,15 @@
 #include "app/app_texts.h"
 #include "app/session_wiring.h"
 #include "app/shell.h"
+#include "app/window_notice.h"
+#include "app/window_status.h"
 #include "audio/audio_output.h"
 #include "audio/audio_player.h"
 #include "capture/capture_session.h"
 #include "capture/session_callbacks.h"
 #include "device/capture_thread.h"
 #include "log/log_file.h"
+#include "platform/clock.h"
 #include "video/frame_store.h"
 #include "video/video_decoder.h"
 
@@ -73,6 +76,16 @@ void StopCaptureAtExit() {
   StopAudio();
 }
 
+// Arguments the program does not know are still ignored, but the user is told:
+// a typo such as --no-audo would otherwise go unnoticed.
+void SayUnknownOptions(const std::vector<std::string>& vecUnknown) {
+  if (vecUnknown.empty()) return;
+  std::string szText = kTextUnknownOptionsPrefix;
+  for (size_t i = 0; i < vecUnknown.size(); ++i) szText += (i != 0 ? " " : "") + vecUnknown[i];
+  ShellWriteStandardError(szText.c_str());
+  PostWindowNotice(szText);
+}
+
 }  // namespace
 
 void OnMirrorWindowDestroyed() {
@@ -80,9 +93,13 @@ void OnMirrorWindowDestroyed() {
 }
 
 void OnMirrorMuteKey() {
-  if (g_pAudio == nullptr) return;
+  if (g_pAudio == nullptr) {
+    PostWindowNotice(kTextNoSound);
+    return;
+  }
   const bool bMuted = ToggleAudioMute(*g_pAudio);
   PlayerLog(*g_pAudio, "audio: %s", bMuted ? "muted" : "unmuted");
+  PostWindowNotice(bMuted ? kTextSoundOff : kTextSoundOn);
 }
 
 void OnMirrorScreenshotKey() {}
@@ -163,7 +180,10 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
     ShellShowError(false, kTextInvalidUdid);
     return kExitNoUdid;
   }
+  ResetWindowStatus(*pszUtf8Udid, ClockTicks());
   if (!ShellCreateMirrorWindow()) return kExitNoWindow;
+  if (options.bFullscreen) ShellSetFullscreen(true);
+  SayUnknownOptions(options.vecUnknown);
 
   g_pDecoder = std::make_unique<VideoDecoder>();
   const DecoderOpenResult opened = OpenVideoDecoder(*g_pDecoder);
@@ -175,7 +195,7 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
 
   const bool bLogOn = OpenUserLog();
   InstallSessionCallbacks(g_Callbacks, bLogOn);
-  SetFramePublishedNotifier(ShellRequestRepaint, nullptr);
+  SetFramePublishedNotifier(OnPicturePublished, nullptr);
   if (options.bAudio) {
     g_pAudio = std::make_unique<AudioPlayer>();
     if (bLogOn) g_pAudio->pfnLog = WriteLogLine;

@@ -26,3 +26,8 @@ std::string CurrentWindowNotice(uint64_t qwNow) {
   const std::lock_guard lock(g_NoticeMutex);
   return qwNow < g_qwNoticeUntil ? g_szNotice : std::string();
 }
+
+WindowNotice LatestWindowNotice() {
+  const std::lock_guard lock(g_NoticeMutex);
+  return {g_szNotice, g_qwNoticeUntil};
+}

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+struct LinkReport;
+
 struct SessionCallbacks {
   void (*onAudioFormat)(void* pContext, uint32_t nBitsPerChannel, uint32_t nChannelsPerFrame,
                         int32_t nSampleRate, int32_t nOne) = nullptr;
@@ -19,6 +21,9 @@ struct SessionCallbacks {
   // After the last NAL unit of a video sample: the sample is one whole access
   // unit, so its picture can be decoded now instead of when the next arrives.
   void (*onVideoSampleEnd)(void* pContext) = nullptr;
+  // The connection as the user is to see it (link_report.h); called on the
+  // capture thread, which must not be kept waiting.
+  void (*onLinkReport)(void* pContext, const LinkReport& report) = nullptr;
   bool bInstalled = false;
 };
 

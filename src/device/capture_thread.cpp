@@ -4,6 +4,7 @@
 
 #include "capture/capture_log.h"
 #include "capture/capture_session.h"
+#include "capture/link_report.h"
 #include "capture/receive_loop.h"
 #include "device/capture_activation.h"
 #include "device/device_name.h"
@@ -27,8 +28,11 @@ void RunAttempt(CaptureSession& session) {
   ResetCaptureState(session);
   if (!PrepareCaptureDevice(session)) return;
   LogMessage(&session, kLogCapturing);
+  ReportLinkStage(&session, LinkStage::Receiving);
   LogDeviceName(session);
   ReceiveLoop(session);
+  // Said at once, not after the wait: the device is gone from the user's view now.
+  if (session.nRunState.load() == kRunRunning) ReportLinkStage(&session, LinkStage::Lost);
   ClockSleep(kBetweenAttemptsWaitMs);
 }
 

@@ -30,6 +30,12 @@ void ShellRunMessageLoop() {
   OnMirrorWindowDestroyed();
 }
 void ShellRequestRepaint(void*) {}
+void ShellWriteStandardError(const char* szText) {
+  g_szShell += "stderr: " + std::string(szText) + "\n";
+}
+void ShellSetFullscreen(bool bFullscreen) {
+  g_szShell += bFullscreen ? "fullscreen\n" : "window\n";
+}
 
 namespace {
 

@@ -1,0 +1,46 @@
+#include "device/device_list.h"
+
+#include "device/device_name.h"
+#include "device/serial_number.h"
+#include "device/usb_discovery.h"
+
+namespace {
+
+// The tool's output is data from the device: its first line, without control
+// characters, is the name.
+std::string NameFromTool(const std::string& szUdid) {
+  std::string szOutput;
+  if (!GetDeviceName("-u " + szUdid + " -k DeviceName", szOutput)) return {};
+  std::string szName;
+  for (const char c : szOutput) {
+    if (c == '\n' || c == '\r') break;
+    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) szName += c;
+  }
+  return szName;
+}
+
+}  // namespace
+
+std::vector<ListedDevice> ListVendorDevices(bool bWithNames) {
+  usb_init();
+  usb_find_busses();
+  usb_find_devices();
+  std::vector<ListedDevice> vecDevices;
+  for (usb_bus* pBus = usb_get_busses(); pBus != nullptr; pBus = pBus->next) {
+    for (struct usb_device* pDevice = pBus->devices; pDevice != nullptr; pDevice = pDevice->next) {
+      if (pDevice->descriptor.idVendor != kDeviceVendorId) continue;
+      ListedDevice listed;
+      listed.nProductId = pDevice->descriptor.idProduct;
+      listed.bCaptureOn = HasCaptureInterface(*pDevice);
+      OpenedDevice opened;
+      if (OpenVendorDevice(pDevice, opened)) {
+        usb_close(opened.pHandle);
+        listed.szUdid = NormaliseSerialNumber(opened.szSerial);
+      }
+      listed.bNoPermission = opened.bNoPermission;
+      if (bWithNames && !listed.szUdid.empty()) listed.szName = NameFromTool(listed.szUdid);
+      vecDevices.push_back(std::move(listed));
+    }
+  }
+  return vecDevices;
+}
