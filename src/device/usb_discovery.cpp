@@ -17,10 +17,12 @@ constexpr uint8_t kEndpointDirectionIn = 0x80;
 // More UDIDs than this would not be read by anyone.
 constexpr size_t kMostOtherUdids = 8;
 
-// Without write access to the device node the Linux library opens it read-only
-// and every request on it fails with -EPERM (-EACCES where the open itself was refused).
+// Without write access to the device node the Linux library opens it
+// read-only and every request on it fails with -EPERM; without read access
+// too, the open fails unseen and the first request on the fresh handle meets
+// no descriptor (-EBADF).
 bool IsPermissionError(int nResult) {
-  return nResult == -EPERM || nResult == -EACCES;
+  return nResult == -EPERM || nResult == -EACCES || nResult == -EBADF;
 }
 
 // The library leaves a pointer null when it could not parse that part of the

@@ -7,6 +7,7 @@
 #include "app/fit_geometry.h"
 #include "app/shell.h"
 #include "app/startup.h"
+#include "app/window_notice.h"
 #include "platform/clock.h"
 #include "sim/sim.h"
 
@@ -63,6 +64,27 @@ TEST(Startup, RefusalsAndTheCloseGiveTheirExitCodes) {
   }
   unsetenv("VELTRONA_LOG");
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
+  UseRealClock();
+}
+
+// Unknown arguments are still ignored, but said on standard error and in the
+// window; --fullscreen reaches the shell once the window is there.
+TEST(Startup, OptionsAfterTheUdidReachTheShellAndTheUser) {
+  const std::string szUdid = "00008101-000A1B2C3D4E5F60";
+  const std::string szUnknown = std::string(kTextUnknownOptionsPrefix) + "--no-audo x";
+  const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+      {{"--fullscreen", "--no-audio"}, "fullscreen\nloop\n", ""},
+      {{"--no-audo", "x"}, "stderr: " + szUnknown + "\nloop\n", szUnknown},
+  };
+  UseVirtualClock(1000);
+  for (const auto& [vecArguments, szShell, szNotice] : cases) {
+    vsim::Reset();
+    g_szShell.clear();
+    g_bWindowCanBeCreated = true;
+    EXPECT_EQ(RunMirror(&szUdid, ReadMirrorOptions(vecArguments)), 0);
+    EXPECT_EQ(g_szShell, szShell);
+    EXPECT_EQ(CurrentWindowNotice(ClockTicks()), szNotice);
+  }
   UseRealClock();
 }
 
