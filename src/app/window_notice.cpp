@@ -27,7 +27,8 @@ std::string CurrentWindowNotice(uint64_t qwNow) {
   return qwNow < g_qwNoticeUntil ? g_szNotice : std::string();
 }
 
-WindowNotice LatestWindowNotice() {
+WindowNotice DueWindowNotice(uint64_t qwNow) {
   const std::lock_guard lock(g_NoticeMutex);
+  if (qwNow >= g_qwNoticeUntil) return {};
   return {g_szNotice, g_qwNoticeUntil};
 }

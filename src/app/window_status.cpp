@@ -45,7 +45,7 @@ void OnPicturePublished(void* /*pContext*/) {
 }
 
 WindowText CurrentWindowText(bool bHasPicture, uint64_t qwNow) {
-  const WindowNotice notice = LatestWindowNotice();
+  const WindowNotice notice = DueWindowNotice(qwNow);
   const std::lock_guard lock(g_StatusMutex);
   return ComposeWindowText(g_Status, g_szUdid, bHasPicture, notice.szText, notice.qwUntil, qwNow);
 }

@@ -7,10 +7,12 @@
 namespace {
 
 // The tool's output is data from the device: its first line, without control
-// characters, is the name.
+// characters, is the name. A tool that failed (no such device) printed no name.
 std::string NameFromTool(const std::string& szUdid) {
   std::string szOutput;
-  if (!GetDeviceName("-u " + szUdid + " -k DeviceName", szOutput)) return {};
+  bool bSucceeded = false;
+  if (!GetDeviceName("-u " + szUdid + " -k DeviceName", szOutput, &bSucceeded) || !bSucceeded)
+    return {};
   std::string szName;
   for (const char c : szOutput) {
     if (c == '\n' || c == '\r') break;

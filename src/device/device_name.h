@@ -5,4 +5,7 @@
 
 // Runs the tool with szArguments ("-u <udid> -k DeviceName"); szName receives
 // what it printed (standard output and error), empty when it could not run.
-bool GetDeviceName(const std::string& szArguments, std::string& szName);
+// With pbToolSucceeded, also whether the tool ended on its own with exit code
+// 0: what a failing tool prints is no name.
+bool GetDeviceName(const std::string& szArguments, std::string& szName,
+                   bool* pbToolSucceeded = nullptr);

@@ -93,8 +93,9 @@ void ReadToolOutput(const HiddenTool& tool, ULONGLONG qwDeadline, std::string& s
 
 }  // namespace
 
-bool GetDeviceName(const std::string& szArguments, std::string& szName) {
+bool GetDeviceName(const std::string& szArguments, std::string& szName, bool* pbToolSucceeded) {
   szName.clear();
+  if (pbToolSucceeded != nullptr) *pbToolSucceeded = false;
   const std::string szToolPath = GetModuleDirectory() + kToolBesideProgram;
   // The path is quoted for the command line (it may hold spaces) and given
   // unquoted as the program to start.
@@ -103,6 +104,10 @@ bool GetDeviceName(const std::string& szArguments, std::string& szName) {
   const HiddenTool tool = RunHiddenTool(szToolPath, szCommandLine);
   if (tool.hProcess == nullptr) return false;
   ReadToolOutput(tool, qwDeadline, szName);
+  DWORD nExitCode = 1;
+  if (pbToolSucceeded != nullptr && WaitForSingleObject(tool.hProcess, 0) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(tool.hProcess, &nExitCode))
+    *pbToolSucceeded = nExitCode == 0;
   CloseHandle(tool.hRead);
   CloseHandle(tool.hProcess);
   FinishDeviceName(szName);

@@ -40,11 +40,11 @@ make_stream() {
   ffmpeg -v error -y -i "$1" -update 1 -f image2 "$1.png"
 }
 
-# run_program <scenario> <stream> [udid]: starts the program in the background.
+# run_program <scenario> <stream> [udid [option...]]: starts the program in the background.
 run_program() {
   VELTRONA_SIM_SCENARIO="$1" VELTRONA_SIM_STREAM="$2" VELTRONA_SIM_SERIAL="$SERIAL" \
     VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" LD_PRELOAD="$SIM_LIBRARY" \
-    "$PROGRAM" "${3:-$UDID}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+    "$PROGRAM" "${3:-$UDID}" "${@:4}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
   PROGRAM_PID=$!
 }
 
