@@ -198,7 +198,9 @@ void ShellRunMessageLoop() {
     } else if (event.type == SDL_KEYDOWN) {
       if (event.key.repeat == 0) OnKey(event.key.keysym.sym);
     } else if (event.type == SDL_MOUSEBUTTONDOWN) {
-      if (event.button.button == SDL_BUTTON_LEFT && event.button.clicks == 2)
+      // SDL counts on past 2 when the next double-click follows quickly: every
+      // second click of a run toggles.
+      if (event.button.button == SDL_BUTTON_LEFT && event.button.clicks % 2 == 0)
         ShellSetFullscreen(!IsFullscreen());
     } else if (event.type == g_nRepaintEvent) {
       g_bRepaintPending.store(false);
