@@ -65,9 +65,9 @@ std::string StageLine(const LinkStatus& status, const std::string& szUdid) {
   }
 }
 
-void SoonerChange(WindowText& text, uint64_t qwAt, uint64_t qwNow) {
-  if (qwAt > qwNow && (text.qwNextChange == 0 || qwAt < text.qwNextChange))
-    text.qwNextChange = qwAt;
+// Called only for changes still to come.
+void SoonerChange(WindowText& text, uint64_t qwAt) {
+  if (text.qwNextChange == 0 || qwAt < text.qwNextChange) text.qwNextChange = qwAt;
 }
 
 }  // namespace
@@ -76,7 +76,7 @@ WindowText ComposeWindowText(const LinkStatus& status, const std::string& szUdid
                              const std::string& szNotice, uint64_t qwNoticeUntil, uint64_t qwNow) {
   WindowText text;
   const bool bNotice = !szNotice.empty() && qwNow < qwNoticeUntil;
-  if (bNotice) SoonerChange(text, qwNoticeUntil, qwNow);
+  if (bNotice) SoonerChange(text, qwNoticeUntil);
   if (bHasPicture) {
     // A picture of the current connection is the whole answer; an older one
     // stays on screen with the band saying why it does not move.
@@ -94,7 +94,7 @@ WindowText ComposeWindowText(const LinkStatus& status, const std::string& szUdid
     if (qwNow >= qwHintAt)
       text.szHint = ChooseHint(status.lastScan);
     else
-      SoonerChange(text, qwHintAt, qwNow);
+      SoonerChange(text, qwHintAt);
   }
   return text;
 }

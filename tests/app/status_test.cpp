@@ -3,6 +3,7 @@
 // fitting, and the --list lines.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,8 @@ TEST(WindowText, StagesAndPicturesGiveTheLinesToDraw) {
       {{{'R', 20}, {'P'}, {'L', 50}, {'S', 60}, {'A', 70}}, true, 80, "", "", kTextActivating, 0},
       {{{'R', 20}, {'P'}, {'L', 50}, {'R', 90}}, true, 99, "", "", kTextWaitingForPicture, 0},
       {{{'R', 20}, {'P'}, {'L', 50}, {'R', 90}, {'P'}}, true, 99, "", "", "", 0},
+      // A picture ends the disconnection: a later search is for the UDID again.
+      {{{'L', 10}, {'R', 20}, {'P'}, {'S', 30}}, false, 40, kSearching, "", "", 5030},
       // Searching long with a picture kept: the band, no hint over the picture.
       {{{'R', 20}, {'P'}, {'L', 50}, {'S', 9000}}, true, 9000, "", "", kTextDisconnected, 0},
   };
@@ -154,16 +157,19 @@ TEST(TextFit, ALineShrinksToFitThenIsCutBetweenCharacters) {
 }
 
 TEST(TextFit, SizesFollowTheWindowWithinBounds) {
-  const std::tuple<int32_t, int32_t, int32_t> cases[] = {
-      {900, 650, 21},   {884, 611, 20}, {1920, 1080, 28},
-      {3840, 2160, 28}, {300, 200, 12}, {400, 1000, 16},
+  // Client, then status, hint, band height and band text sizes.
+  const std::tuple<int32_t, int32_t, std::array<int32_t, 4>> cases[] = {
+      {900, 650, {21, 16, 42, 21}},   {884, 611, {20, 16, 40, 20}},
+      {1920, 1080, {28, 22, 56, 28}}, {3840, 2160, {28, 22, 56, 28}},  // not huge
+      {300, 200, {12, 11, 16, 9}},                                     // the band at 1/12
+      {400, 1000, {16, 12, 32, 16}},                                   // narrow: by the width
   };
-  for (const auto& [cw, ch, nStatusPx] : cases) {
+  for (const auto& [cw, ch, expected] : cases) {
     const TextSizes sizes = SizeWindowText(cw, ch);
-    EXPECT_EQ(sizes.nStatusPx, nStatusPx) << cw << "x" << ch;
+    EXPECT_EQ((std::array{sizes.nStatusPx, sizes.nHintPx, sizes.nBandHeight, sizes.nBandPx}),
+              expected)
+        << cw << "x" << ch;
     EXPECT_LE(sizes.nBandHeight, ch / 12) << cw << "x" << ch;
-    EXPECT_LE(sizes.nBandPx * 6 / 5, sizes.nBandHeight) << cw << "x" << ch;
-    EXPECT_LE(sizes.nHintPx, sizes.nStatusPx);
     EXPECT_LT(2 * sizes.nMargin, cw);
   }
 }
