@@ -85,12 +85,19 @@ expect_no_protocol_errors() {
   fi
 }
 
-# picture_shown <window> <still.png>: whether the window shows the still picture
-# in the letter-box rectangle, by mean absolute error as painters scale with
-# other filters (0.001-0.002 for the right picture, about 0.4 for another or a
-# black window), and the bars, a pixel away from it, exactly black.
+# picture_shown <window> <still.png> [band]: whether the window shows the still
+# picture in the letter-box rectangle, by mean absolute error as painters scale
+# with other filters (0.001-0.002 for the right picture, about 0.4 for another
+# or a black window), and the bars, a pixel away from it, exactly black. With
+# "band", the bottom twelfth of the window (where the band about a lost device
+# is drawn) is left out of both.
 picture_shown() {
   import -window "$1" "$WORK/shot.png" || return 1
+  if [[ ${3:-} == band ]]; then
+    local bw bh
+    read -r bw bh < <(identify -format '%w %h\n' "$WORK/shot.png")
+    mogrify -fill black -draw "rectangle 0,$((bh - bh / 12)) $bw,$bh" "$WORK/shot.png"
+  fi
   local cw ch w h x y dw dh mae region
   read -r cw ch < <(identify -format '%w %h\n' "$WORK/shot.png")
   read -r w h < <(identify -format '%w %h\n' "$2")
@@ -99,6 +106,8 @@ picture_shown() {
     printf "%d %d %d %d\n", int((cw - dw) / 2), int((ch - dh) / 2), dw, dh }')
   convert -size "${cw}x${ch}" xc:black \( "$2" -filter Triangle -resize "${dw}x${dh}!" \) \
     -geometry "+$x+$y" -composite "$WORK/expected.png"
+  [[ ${3:-} == band ]] &&
+    mogrify -fill black -draw "rectangle 0,$((ch - ch / 12)) $cw,$ch" "$WORK/expected.png"
   mae=$({ compare -metric MAE "$WORK/shot.png" "$WORK/expected.png" null: 2>&1 || true; } |
     sed -E 's/.*\((.*)\).*/\1/')
   echo "client ${cw}x${ch}, picture ${dw}x${dh} at $x,$y: mean absolute error $mae"
