@@ -16,9 +16,10 @@ TextSizes SizeWindowText(int32_t cw, int32_t ch) {
 
 namespace {
 
-// The start of the UTF-8 character before byte nEnd (continuation bytes are 10xxxxxx).
+// The start of the UTF-8 character before byte nEnd (above 0; continuation
+// bytes are 10xxxxxx).
 size_t PreviousCharacter(const std::string& szText, size_t nEnd) {
-  size_t n = nEnd > 0 ? nEnd - 1 : 0;
+  size_t n = nEnd - 1;
   while (n > 0 && (static_cast<unsigned char>(szText[n]) & 0xC0) == 0x80) --n;
   return n;
 }
@@ -34,10 +35,9 @@ FittedLine FitTextLine(const std::string& szText, int32_t nMaxWidth, int32_t nPx
   // Widths grow about in proportion to the size: start from the proportional
   // guess and step down from there.
   int32_t nTry = std::max(nMinPx, static_cast<int32_t>(int64_t{nPx} * nMaxWidth / nWidth));
-  for (; nTry > nMinPx; --nTry) {
+  for (; nTry >= nMinPx; --nTry) {
     if (pfnMeasure(pContext, szText, nTry) <= nMaxWidth) return {szText, nTry};
   }
-  if (pfnMeasure(pContext, szText, nMinPx) <= nMaxWidth) return {szText, nMinPx};
   for (size_t nEnd = PreviousCharacter(szText, szText.size()); nEnd > 0;
        nEnd = PreviousCharacter(szText, nEnd)) {
     std::string szCut = szText.substr(0, nEnd) + kTextEllipsis;

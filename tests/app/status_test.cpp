@@ -11,6 +11,8 @@
 #include "app/link_status.h"
 #include "app/list_devices.h"
 #include "app/text_fit.h"
+#include "app/window_status.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -127,6 +129,34 @@ TEST(WindowText, TheHintNamesTheLikelyCause) {
   LinkReport unreadable = Report(LinkStage::Searching);
   unreadable.nVendorDevices = 1;  // there, serial unreadable for another reason
   EXPECT_EQ(ChooseHint(unreadable), kTextHintConnect);
+}
+
+// The process-wide record as the capture thread feeds it: the band goes with
+// the first picture of each connection, however many pictures came before.
+TEST(WindowText, TheSharedRecordFollowsReportsAndPictures) {
+  UseVirtualClock(1'000'000'000);  // no notice of an earlier test is due
+  ResetWindowStatus(kUdid, ClockTicks());
+  EXPECT_EQ(CurrentWindowText(false, ClockTicks()).szStatus, kSearching);
+  const std::pair<char, std::string> steps[] = {
+      {'R', kTextWaitingForPicture},
+      {'P', ""},
+      {'P', ""},
+      {'L', kTextDisconnected},
+      {'R', kTextWaitingForPicture},
+      {'P', ""},
+      {'L', kTextDisconnected},
+  };
+  for (const auto& [cStep, szBand] : steps) {
+    if (cStep == 'P')
+      OnPicturePublished(nullptr);
+    else
+      PublishLinkReport(Report(cStep == 'R' ? LinkStage::Receiving : LinkStage::Lost));
+    EXPECT_EQ(CurrentWindowText(true, ClockTicks()).szBand, szBand) << cStep;
+  }
+  ResetWindowStatus(kUdid, ClockTicks());  // a new start forgets the pictures
+  PublishLinkReport(Report(LinkStage::Receiving));
+  EXPECT_EQ(CurrentWindowText(true, ClockTicks()).szBand, kTextWaitingForPicture);
+  UseRealClock();
 }
 
 // A font whose every character is half as wide as the size, "…" included.
