@@ -4,7 +4,11 @@
 #include "capture/link_report.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -140,6 +144,29 @@ TEST(DeviceList, EveryDeviceOfTheVendorWithItsUdidProductAndMode) {
     EXPECT_TRUE(event.kind == vsim::Event::Open || event.kind == vsim::Event::Close);
   }
   EXPECT_EQ(nOpen, 0);
+}
+
+// The names come from the tool on PATH: its first line, cleaned; nothing from
+// a tool that failed for that device.
+TEST(DeviceList, NamesAreWhatASucceedingToolPrinted) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("veltrona-list-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "ideviceinfo") << "#!/bin/sh\ncase \"$2\" in\n  " << kUdid
+                                     << ") printf 'iPhone\\033 de Ana\\nsecond line\\n' ;;\n"
+                                        "  *) echo \"ERROR: no $2\"; exit 1 ;;\nesac\n";
+  fs::permissions(dir / "ideviceinfo", fs::perms::owner_all);
+  const std::string szPath = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  setenv("PATH", dir.c_str(), 1);
+  vsim::Reset();
+  vsim::AddDevice(Device("capture"));
+  vsim::AddDevice(Device("capture", "ABCDEFGHIJKLMNOPQRSTUVWXYZ01234567890abc"));
+  const std::vector<ListedDevice> listed = ListVendorDevices(true);
+  setenv("PATH", szPath.c_str(), 1);
+  fs::remove_all(dir);
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].szName, "iPhone de Ana");
+  EXPECT_EQ(listed[1].szName, "");
 }
 
 }  // namespace
