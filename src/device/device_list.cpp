@@ -6,19 +6,14 @@
 
 namespace {
 
-// The tool's output is data from the device: its first line, without control
-// characters, is the name. A tool that failed (no such device) printed no name.
+// The tool's first line is the name (what it shows is cleaned where it is
+// shown). A tool that failed (no such device) printed no name.
 std::string NameFromTool(const std::string& szUdid) {
   std::string szOutput;
   bool bSucceeded = false;
   if (!GetDeviceName("-u " + szUdid + " -k DeviceName", szOutput, &bSucceeded) || !bSucceeded)
     return {};
-  std::string szName;
-  for (const char c : szOutput) {
-    if (c == '\n' || c == '\r') break;
-    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) szName += c;
-  }
-  return szName;
+  return szOutput.substr(0, szOutput.find_first_of("\r\n"));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ struct ListedDevice {
   uint16_t nProductId = 0;
   bool bCaptureOn = false;     // the screen-capture configuration is offered now
   bool bNoPermission = false;  // the device could not be opened for want of permission
-  std::string szName;          // from the name tool; empty without it
+  std::string szName;          // the name tool's first line, as it is; empty without it
 };
 
 // One scan of the buses. With bWithNames the name tool is asked about each

