@@ -171,6 +171,7 @@ TEST(TextFit, ALineShrinksToFitThenIsCutBetweenCharacters) {
       {"abcdefghij", 100, 20, "abcdefghij", 20},  // 100 wide: fits as it is
       {"abcdefghij", 99, 20, "abcdefghij", 19},
       {"abcdefghij", 50, 20, "abcdefghij", 10},
+      {"abcdefgh", 36, 20, "abcdefgh", 9},          // fits just at the floor
       {"abcdefghij", 40, 20, "abcdefgh\u2026", 9},  // 45 at the floor: cut to 40
       {"\u00e1\u00e9\u00ed\u00f3\u00fa\u00f1\u00e1\u00e9\u00ed\u00f3", 40, 20,
        "\u00e1\u00e9\u00ed\u00f3\u00fa\u00f1\u00e1\u00e9\u2026", 9},
