@@ -13,7 +13,7 @@ extern "C" {
 
 // The name lookup would start a process for every input; the fuzzed loop
 // only needs it to answer.
-bool GetDeviceName(const std::string&, std::string& szName) {
+bool GetDeviceName(const std::string&, std::string& szName, bool*) {
   szName.clear();
   return false;
 }

@@ -23,6 +23,7 @@ int HandleError(SimState& state, const usb_dev_handle* pHandle) {
   }
   const SimDevice& device = *state.devices[static_cast<size_t>(pHandle->nDevice)];
   if (!device.bPlugged || device.nGeneration != pHandle->nGeneration) return kNoDevice;
+  if (device.config.bNoPermission) return kNoPermission;
   return 0;
 }
 

@@ -28,13 +28,14 @@ struct usb_dev_handle {
 namespace vsim {
 
 // Negative results, as the Linux USB library reports them.
-inline constexpr int kNoDevice = -19;  // -ENODEV: unplugged or re-enumerated
-inline constexpr int kBadHandle = -9;  // -EBADF: closed handle
-inline constexpr int kBusy = -16;      // -EBUSY
-inline constexpr int kStall = -32;     // -EPIPE: the device refused the request
-inline constexpr int kNoEntry = -2;    // -ENOENT: no such interface or endpoint
-inline constexpr int kInvalid = -22;   // -EINVAL
-inline constexpr int kOverflow = -75;  // -EOVERFLOW: transfer larger than the buffer
+inline constexpr int kNoDevice = -19;     // -ENODEV: unplugged or re-enumerated
+inline constexpr int kBadHandle = -9;     // -EBADF: closed handle
+inline constexpr int kBusy = -16;         // -EBUSY
+inline constexpr int kStall = -32;        // -EPIPE: the device refused the request
+inline constexpr int kNoEntry = -2;       // -ENOENT: no such interface or endpoint
+inline constexpr int kInvalid = -22;      // -EINVAL
+inline constexpr int kOverflow = -75;     // -EOVERFLOW: transfer larger than the buffer
+inline constexpr int kNoPermission = -1;  // -EPERM: a handle opened read-only
 inline constexpr uint64_t kNever = UINT64_MAX;
 
 struct QueuedTransfer {
@@ -85,7 +86,7 @@ SimState& State();
 
 // The device behind a handle while that handle still reaches it, else null.
 SimDevice* LiveDevice(SimState& state, const usb_dev_handle* pHandle);
-// Why a transfer on the handle fails: kBadHandle, kNoDevice or 0.
+// Why a transfer on the handle fails: kBadHandle, kNoDevice, kNoPermission or 0.
 int HandleError(SimState& state, const usb_dev_handle* pHandle);
 
 // Applies what the clock says (re-plugs that are due).

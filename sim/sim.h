@@ -68,6 +68,9 @@ struct DeviceConfig {
   bool bClaimFails = false;
   bool bSetConfigurationFails = false;
   bool bSerialReadFails = false;
+  // Opened read-only, as the Linux library does without write access to the
+  // device node (no udev rule): every request on the handle fails with -EPERM.
+  bool bNoPermission = false;
   Behaviour behaviour = Behaviour::Protocol;
   std::vector<uint8_t> vecH264;  // Annex B stream for Behaviour::Protocol
   bool bFast = false;            // next picture as soon as its NEED arrives

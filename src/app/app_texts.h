@@ -15,18 +15,55 @@ inline constexpr char kTextUsbVideoFailedPrefix[] =
 inline constexpr char kTextLogNotOpenedPrefix[] = "No se pudo abrir el registro VELTRONA_LOG: ";
 inline constexpr char kTextParserNotFound[] = "parser not found\n";
 inline constexpr char kTextUsage[] =
-    "Uso: veltrona <UDID> [--no-audio]\n"
-    "  <UDID>       el UDID del iPhone/iPad: 8 caracteres, '-' y 16 mas, en mayusculas\n"
-    "               (00008101-000A1B2C3D4E5F60), o 40 caracteres en minusculas\n"
-    "  --no-audio   sin sonido\n"
-    "  --record ARCHIVO      grabar desde el inicio (.mkv o .mp4)\n"
-    "  --save-dir CARPETA    donde guardar capturas y grabaciones\n"
-    "  --no-window  sin ventana (Linux; con --record graba hasta SIGINT/SIGTERM)\n"
-    "  -h, --help   esta ayuda\n"
+    "Uso: veltrona <UDID> [opciones]\n"
+    "     veltrona --list\n"
+    "     veltrona --help\n"
+    "  <UDID>         el UDID del iPhone/iPad: 8 caracteres, '-' y 16 mas, en mayusculas\n"
+    "                 (00008101-000A1B2C3D4E5F60), o 40 caracteres en minusculas;\n"
+    "                 --list lo muestra\n"
+    "  --list         lista los iPhone/iPad conectados por USB y termina\n"
+    "  -h, --help     esta ayuda\n"
+    "Opciones despues del UDID:\n"
+    "  --no-audio     sin sonido\n"
+    "  --fullscreen   empieza a pantalla completa\n"
+    "  --record ARCHIVO    graba desde el inicio (.mkv o .mp4; tambien --record=ARCHIVO)\n"
+    "  --save-dir CARPETA  donde guardar capturas y grabaciones\n"
+    "  --no-window    sin ventana (Linux; con --record graba hasta SIGINT/SIGTERM)\n"
     "Teclas en la ventana:\n"
-    "  M            silenciar / volver a oir el sonido\n"
-    "  S            guardar la imagen (PNG)\n"
-    "  R            empezar / terminar una grabacion\n";
+    "  M              silenciar / volver a oir el sonido\n"
+    "  S              guardar la imagen (PNG)\n"
+    "  R              empezar / terminar una grabacion\n"
+    "  F11, doble clic  pantalla completa / volver a la ventana\n"
+    "  Esc            salir de la pantalla completa\n";
+
+// What the window says while it has no live picture, and the band's texts.
+inline constexpr char kTextEllipsis[] = "\u2026";
+inline constexpr char kTextSearchingPrefix[] = "Buscando el dispositivo ";  // the UDID, then "…"
+inline constexpr char kTextActivating[] = "Activando la captura de pantalla\u2026";
+inline constexpr char kTextWaitingForPicture[] = "Esperando la primera imagen\u2026";
+inline constexpr char kTextDisconnected[] = "Dispositivo desconectado. Buscando\u2026";
+inline constexpr char kTextHintConnect[] =
+    "Conecte el iPhone o iPad por USB, desbloqu\u00e9elo y conf\u00ede en este ordenador.";
+inline constexpr char kTextHintNoPermission[] =
+    "Sin permiso para abrir el dispositivo USB: instale la regla udev del README "
+    "(60-veltrona.rules) y vuelva a conectarlo.";
+inline constexpr char kTextHintOtherUdidsPrefix[] =
+    "Hay un dispositivo conectado, pero con otro UDID: ";  // the UDIDs, with ", " between
+
+// Notices in the band.
+inline constexpr char kTextSoundOff[] = "Sonido desactivado";
+inline constexpr char kTextSoundOn[] = "Sonido activado";
+inline constexpr char kTextNoSound[] = "Sin sonido (--no-audio)";
+inline constexpr char kTextUnknownOptionsPrefix[] = "Opci\u00f3n desconocida, ignorada: ";
+
+// --list.
+inline constexpr char kTextListNone[] = "No hay ning\u00fan iPhone ni iPad conectado por USB.\n";
+inline constexpr char kTextListProduct[] = "  producto 0x";
+inline constexpr char kTextListCaptureOn[] = "  captura de pantalla: activada";
+inline constexpr char kTextListCaptureOff[] = "  captura de pantalla: desactivada";
+inline constexpr char kTextListName[] = "  nombre: ";
+inline constexpr char kTextListNoPermission[] = "(sin permiso para abrirlo: regla udev del README)";
+inline constexpr char kTextListNoSerial[] = "(no se pudo leer su UDID)";
 
 // Screenshots and recordings (the file name follows the prefixes).
 inline constexpr char kTextScreenshotSavedPrefix[] = "Captura guardada: ";

@@ -1,7 +1,9 @@
 #include "app/session_wiring.h"
 
+#include "app/window_status.h"
 #include "audio/audio_player.h"
 #include "capture/fourcc.h"
+#include "capture/link_report.h"
 #include "capture/session_callbacks.h"
 #include "log/log_file.h"
 #include "platform/clock.h"
@@ -56,6 +58,10 @@ void ToAudioData(void* pContext, const uint8_t* pData, int32_t nSize) {
     RecorderAudioData(*pRecorder, pData, nSize, ClockTicks());
 }
 
+void ToLinkReport(void* /*pContext*/, const LinkReport& report) {
+  PublishLinkReport(report);
+}
+
 }  // namespace
 
 void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn) {
@@ -72,5 +78,6 @@ void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn) {
   callbacks.onSampleTime = ToSampleTime;
   callbacks.onReserved = NoOpCallback<>;
   callbacks.onLog = bLogOn ? WriteLogLine : nullptr;
+  callbacks.onLinkReport = ToLinkReport;
   callbacks.bInstalled = true;
 }

@@ -16,9 +16,17 @@ void ShellShowError(bool bOwnedByWindow, const char* szUtf8Text);
 // has one, else in a message box with the caption "Veltrona iOS".
 void ShellShowNotice(const char* szUtf8Text);
 
-// How to start the program: on standard output where the platform has one,
-// else in a message box with the caption "Veltrona iOS".
+// Text the user asked for (how to start the program, the device list): on
+// standard output where the platform has one, else in a message box with the
+// caption "Veltrona iOS".
 void ShellShowUsage(const char* szUtf8Text);
+
+// One line on standard error where the platform has one; nothing elsewhere.
+void ShellWriteStandardError(const char* szUtf8Text);
+
+// Full screen (the picture letter-boxed over the whole screen) or back to the
+// window as it was. Also from the keys and the double-click in the shell.
+void ShellSetFullscreen(bool bFullscreen);
 
 // Runs the message loop until the window is closed. The window procedure calls
 // OnMirrorWindowDestroyed() (startup.h) when the window goes away.

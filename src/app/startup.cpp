@@ -13,12 +13,15 @@
 #include "app/media_keys.h"
 #include "app/session_wiring.h"
 #include "app/shell.h"
+#include "app/window_notice.h"
+#include "app/window_status.h"
 #include "audio/audio_output.h"
 #include "audio/audio_player.h"
 #include "capture/capture_session.h"
 #include "capture/session_callbacks.h"
 #include "device/capture_thread.h"
 #include "log/log_file.h"
+#include "platform/clock.h"
 #include "video/frame_store.h"
 #include "video/video_decoder.h"
 
@@ -79,6 +82,16 @@ void StopCaptureAtExit() {
   StopMediaKeys();
 }
 
+// Arguments the program does not know are still ignored, but the user is told:
+// a typo such as --no-audo would otherwise go unnoticed.
+void SayUnknownOptions(const std::vector<std::string>& vecUnknown) {
+  if (vecUnknown.empty()) return;
+  std::string szText = kTextUnknownOptionsPrefix;
+  for (size_t i = 0; i < vecUnknown.size(); ++i) szText += (i != 0 ? " " : "") + vecUnknown[i];
+  ShellWriteStandardError(szText.c_str());
+  PostWindowNotice(szText);
+}
+
 }  // namespace
 
 void OnMirrorWindowDestroyed() {
@@ -86,9 +99,13 @@ void OnMirrorWindowDestroyed() {
 }
 
 void OnMirrorMuteKey() {
-  if (g_pAudio == nullptr) return;
+  if (g_pAudio == nullptr) {
+    PostWindowNotice(kTextNoSound);
+    return;
+  }
   const bool bMuted = ToggleAudioMute(*g_pAudio);
   PlayerLog(*g_pAudio, "audio: %s", bMuted ? "muted" : "unmuted");
+  PostWindowNotice(bMuted ? kTextSoundOff : kTextSoundOn);
 }
 
 MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid) {
@@ -167,7 +184,10 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
   }
   // Without a window (Linux), the program runs until SIGINT or SIGTERM.
   const bool bNoWindow = options.bNoWindow && PrepareHeadless();
+  ResetWindowStatus(*pszUtf8Udid, ClockTicks());
   if (!bNoWindow && !ShellCreateMirrorWindow()) return kExitNoWindow;
+  if (!bNoWindow && options.bFullscreen) ShellSetFullscreen(true);
+  SayUnknownOptions(options.vecUnknown);
 
   g_pDecoder = std::make_unique<VideoDecoder>();
   const DecoderOpenResult opened = OpenVideoDecoder(*g_pDecoder);
@@ -179,7 +199,7 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
 
   const bool bLogOn = OpenUserLog();
   InstallSessionCallbacks(g_Callbacks, bLogOn);
-  SetFramePublishedNotifier(ShellRequestRepaint, nullptr);
+  SetFramePublishedNotifier(OnPicturePublished, nullptr);
   if (options.bAudio) {
     g_pAudio = std::make_unique<AudioPlayer>();
     if (bLogOn) g_pAudio->pfnLog = WriteLogLine;

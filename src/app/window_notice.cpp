@@ -26,3 +26,9 @@ std::string CurrentWindowNotice(uint64_t qwNow) {
   const std::lock_guard lock(g_NoticeMutex);
   return qwNow < g_qwNoticeUntil ? g_szNotice : std::string();
 }
+
+WindowNotice DueWindowNotice(uint64_t qwNow) {
+  const std::lock_guard lock(g_NoticeMutex);
+  if (qwNow >= g_qwNoticeUntil) return {};
+  return {g_szNotice, g_qwNoticeUntil};
+}

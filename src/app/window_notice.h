@@ -14,3 +14,11 @@ void PostWindowNotice(std::string_view szUtf8Text);
 
 // The notice to draw at tick qwNow (ClockTicks), or empty when none is due.
 std::string CurrentWindowNotice(uint64_t qwNow);
+
+// The notice due at qwNow (empty when none, and then nothing is copied) and
+// the tick at which it ends: the painter has to take it away then.
+struct WindowNotice {
+  std::string szText;
+  uint64_t qwUntil = 0;
+};
+WindowNotice DueWindowNotice(uint64_t qwNow);

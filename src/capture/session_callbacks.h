@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+struct LinkReport;
+
 struct SessionCallbacks {
   void (*onAudioFormat)(void* pContext, uint32_t nBitsPerChannel, uint32_t nChannelsPerFrame,
                         int32_t nSampleRate, int32_t nOne) = nullptr;
@@ -24,6 +26,9 @@ struct SessionCallbacks {
   // units or sound data. nMediaKind is the four-character code vide or soun.
   void (*onSampleTime)(void* pContext, uint32_t nMediaKind, int64_t i64Value,
                        uint32_t nTimeScale) = nullptr;
+  // The connection as the user is to see it (link_report.h); called on the
+  // capture thread, which must not be kept waiting.
+  void (*onLinkReport)(void* pContext, const LinkReport& report) = nullptr;
   bool bInstalled = false;
 };
 

@@ -1,6 +1,7 @@
 #include "device/capture_activation.h"
 
 #include "capture/capture_log.h"
+#include "capture/link_report.h"
 #include "device/usb_discovery.h"
 #include "log/log_texts.h"
 #include "platform/clock.h"
@@ -38,12 +39,15 @@ int SetQTConfigAndInterface(CaptureSession& session) {
 
 bool PrepareCaptureDevice(CaptureSession& session) {
   LogMessage(&session, kLogInitialising);
-  if (OpenDevice(session, session.szUDID) != kOpenDeviceOk) {
+  LinkReport seen;  // a search, with what it saw
+  if (OpenDevice(session, session.szUDID, &seen) != kOpenDeviceOk) {
     LogMessage(&session, kLogOpenDeviceFailed);
+    ReportLink(&session, seen);
     ClockSleep(kRetryWaitMs);
     return false;
   }
   LogMessage(&session, kLogOpenDeviceOk);
+  ReportLinkStage(&session, LinkStage::Activating);
   FindMuxAndQtConfig(session, session.pDevice, session.MuxConfig, session.QtConfig);
 
   if (!IsConfigFound(session.QtConfig)) {

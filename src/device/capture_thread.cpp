@@ -4,6 +4,7 @@
 
 #include "capture/capture_log.h"
 #include "capture/capture_session.h"
+#include "capture/link_report.h"
 #include "capture/receive_loop.h"
 #include "device/capture_activation.h"
 #include "device/device_name.h"
@@ -28,11 +29,16 @@ void RunAttempt(CaptureSession& session) {
   ResetCaptureState(session);
   if (!PrepareCaptureDevice(session)) return;
   LogMessage(&session, kLogCapturing);
+  ReportLinkStage(&session, LinkStage::Receiving);
   LogDeviceName(session);
   ReceiveLoop(session);
-  // The pause before the next attempt; a stop has none to wait for, and the
-  // stop sequence waits its own second.
-  if (session.nRunState.load() == kRunRunning) ClockSleep(kBetweenAttemptsWaitMs);
+  // The loss is said at once, not after the wait: the device is gone from the
+  // user's view now. Then the pause before the next attempt; a stop has none
+  // to wait for, and the stop sequence waits its own second.
+  if (session.nRunState.load() == kRunRunning) {
+    ReportLinkStage(&session, LinkStage::Lost);
+    ClockSleep(kBetweenAttemptsWaitMs);
+  }
 }
 
 void RunStopSequence(CaptureSession& session) {

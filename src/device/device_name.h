@@ -5,5 +5,7 @@
 
 // Runs the tool with "-u <udid> -k DeviceName", the UDID one argument
 // whatever it holds; szName receives what the tool printed (standard output
-// and error), empty when it could not run.
-bool GetDeviceName(const std::string& szUdid, std::string& szName);
+// and error), empty when it could not run. With pbToolSucceeded, also whether
+// the tool ended on its own with exit code 0: what a failing tool prints is no name.
+bool GetDeviceName(const std::string& szUdid, std::string& szName,
+                   bool* pbToolSucceeded = nullptr);

@@ -127,32 +127,35 @@ void ReadToolOutput(int nReadFd, Deadline deadline, std::string& szName) {
   }
 }
 
-bool TryReap(pid_t pid) {
+bool TryReap(pid_t pid, int& nStatus) {
   pid_t nResult;
   do {
-    nResult = waitpid(pid, nullptr, WNOHANG);
+    nResult = waitpid(pid, &nStatus, WNOHANG);
   } while (nResult < 0 && errno == EINTR);
   return nResult != 0;  // reaped, or nothing left to reap
 }
 
 // Waits for the tool's end until the deadline, then kills its process group;
-// either way the child is reaped.
-void EndTool(pid_t pid, Deadline deadline) {
-  while (!TryReap(pid)) {
+// either way the child is reaped. True when it ended on its own with exit code 0.
+bool EndTool(pid_t pid, Deadline deadline) {
+  int nStatus = -1;
+  while (!TryReap(pid, nStatus)) {
     if (MillisecondsLeft(deadline) == 0) {
       kill(-pid, SIGKILL);
       while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
       }
-      return;
+      return false;
     }
     poll(nullptr, 0, kReapPollMs);
   }
+  return nStatus != -1 && WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0;
 }
 
 }  // namespace
 
-bool GetDeviceName(const std::string& szUdid, std::string& szName) {
+bool GetDeviceName(const std::string& szUdid, std::string& szName, bool* pbToolSucceeded) {
   szName.clear();
+  if (pbToolSucceeded != nullptr) *pbToolSucceeded = false;
   int pipeFds[2] = {-1, -1};
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
   const Deadline deadline = LookupDeadline();
@@ -165,7 +168,8 @@ bool GetDeviceName(const std::string& szUdid, std::string& szName) {
   }
   ReadToolOutput(pipeFds[0], deadline, szName);
   close(pipeFds[0]);
-  EndTool(pid, deadline);
+  const bool bSucceeded = EndTool(pid, deadline);
+  if (pbToolSucceeded != nullptr) *pbToolSucceeded = bSucceeded;
   FinishDeviceName(szName);
   return true;
 }

@@ -139,8 +139,9 @@ void EndTool(const HiddenTool& tool) {
 
 }  // namespace
 
-bool GetDeviceName(const std::string& szUdid, std::string& szName) {
+bool GetDeviceName(const std::string& szUdid, std::string& szName, bool* pbToolSucceeded) {
   szName.clear();
+  if (pbToolSucceeded != nullptr) *pbToolSucceeded = false;
   const std::string szToolPath = GetModuleDirectory() + kToolBesideProgram;
   // The path is quoted for the command line (it may hold spaces) and given
   // unquoted as the program to start.
@@ -149,6 +150,10 @@ bool GetDeviceName(const std::string& szUdid, std::string& szName) {
   const HiddenTool tool = RunHiddenTool(szToolPath, szCommandLine);
   if (tool.hProcess == nullptr) return false;
   ReadToolOutput(tool, qwDeadline, szName);
+  DWORD nExitCode = 1;
+  if (pbToolSucceeded != nullptr && WaitForSingleObject(tool.hProcess, 0) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(tool.hProcess, &nExitCode))
+    *pbToolSucceeded = nExitCode == 0;
   EndTool(tool);
   CloseHandle(tool.hRead);
   CloseHandle(tool.hProcess);

@@ -1,11 +1,13 @@
 #include "device/usb_discovery.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <span>
 #include <string_view>
 
 #include "capture/capture_log.h"
+#include "capture/link_report.h"
 #include "device/printable_text.h"
 #include "device/serial_number.h"
 
@@ -13,6 +15,16 @@ namespace {
 
 constexpr int kSerialNumberCapacity = 256;
 constexpr uint8_t kEndpointDirectionIn = 0x80;
+// More UDIDs than this would not be read by anyone.
+constexpr size_t kMostOtherUdids = 8;
+
+// Without write access to the device node the Linux library opens it
+// read-only and every request on it fails with -EPERM; without read access
+// too, the open fails unseen and the first request on the fresh handle meets
+// no descriptor (-EBADF).
+bool IsPermissionError(int nResult) {
+  return nResult == -EPERM || nResult == -EACCES || nResult == -EBADF;
+}
 
 // The library leaves a pointer null when it could not parse that part of the
 // descriptors; an empty view is then the honest answer.
@@ -78,7 +90,34 @@ std::string_view SerialText(const char (&szSerialNumber)[kSerialNumberCapacity])
 
 }  // namespace
 
-int32_t OpenDevice(CaptureSession& session, const char* szUdid) {
+bool OpenVendorDevice(struct usb_device* pDevice, OpenedDevice& opened) {
+  opened = OpenedDevice{};
+  usb_dev_handle* pHandle = usb_open(pDevice);
+  if (pHandle == nullptr) return false;
+  char szSerialNumber[kSerialNumberCapacity] = {};
+  const int nRead = usb_get_string_simple(pHandle, pDevice->descriptor.iSerialNumber,
+                                          szSerialNumber, sizeof szSerialNumber);
+  if (nRead < 0) {
+    opened.bNoPermission = IsPermissionError(nRead);
+    usb_close(pHandle);
+    return false;
+  }
+  szSerialNumber[kSerialNumberCapacity - 1] = '\0';
+  opened.szSerial = SerialText(szSerialNumber);
+  opened.pHandle = pHandle;
+  return true;
+}
+
+bool HasCaptureInterface(const struct usb_device& device) {
+  if (device.config == nullptr) return false;
+  for (const usb_config_descriptor& config :
+       ViewOf(device.config, device.descriptor.bNumConfigurations)) {
+    if (FindVendorInterface(config, kCaptureInterfaceSubClass) != nullptr) return true;
+  }
+  return false;
+}
+
+int32_t OpenDevice(CaptureSession& session, const char* szUdid, LinkReport* pSeen) {
   // Scanning in every call lets a device that re-enumerated after the mode
   // request show its new configurations.
   usb_init();
@@ -89,24 +128,23 @@ int32_t OpenDevice(CaptureSession& session, const char* szUdid) {
   for (usb_bus* pBus = usb_get_busses(); pBus != nullptr; pBus = pBus->next) {
     for (struct usb_device* pDevice = pBus->devices; pDevice != nullptr; pDevice = pDevice->next) {
       if (pDevice->descriptor.idVendor != kDeviceVendorId) continue;
-      usb_dev_handle* pHandle = usb_open(pDevice);
-      if (pHandle == nullptr) continue;
-
-      char szSerialNumber[kSerialNumberCapacity] = {};
-      if (usb_get_string_simple(pHandle, pDevice->descriptor.iSerialNumber, szSerialNumber,
-                                sizeof szSerialNumber) < 0) {
-        usb_close(pHandle);
+      if (pSeen != nullptr) ++pSeen->nVendorDevices;
+      OpenedDevice opened;
+      if (!OpenVendorDevice(pDevice, opened)) {
+        if (pSeen != nullptr && opened.bNoPermission) ++pSeen->nNoPermission;
         continue;
       }
-      szSerialNumber[kSerialNumberCapacity - 1] = '\0';
-      std::printf("szSerialNumber : %s\n", PrintableText(SerialText(szSerialNumber)).c_str());
+      std::printf("szSerialNumber : %s\n", PrintableText(opened.szSerial).c_str());
 
-      if (NormaliseSerialNumber(SerialText(szSerialNumber)) == szWanted) {
+      std::string szUdidSeen = NormaliseSerialNumber(opened.szSerial);
+      if (szUdidSeen == szWanted) {
         session.pDevice = pDevice;
-        session.pDevHandle = pHandle;
+        session.pDevHandle = opened.pHandle;
         return kOpenDeviceOk;
       }
-      usb_close(pHandle);
+      usb_close(opened.pHandle);
+      if (pSeen != nullptr && pSeen->vecOtherUdids.size() < kMostOtherUdids)
+        pSeen->vecOtherUdids.push_back(std::move(szUdidSeen));
     }
   }
   return kOpenDeviceNoMatch;

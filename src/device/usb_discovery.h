@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "capture/capture_session.h"
+
+struct LinkReport;
 
 inline constexpr uint16_t kDeviceVendorId = 0x05AC;
 inline constexpr uint8_t kVendorInterfaceClass = 0xFF;
@@ -17,8 +20,22 @@ inline constexpr int32_t kOpenDeviceNoMatch = 3;
 // Scans the buses afresh and opens the first device of the vendor whose
 // normalised serial equals szUdid: sets pDevice and pDevHandle and returns
 // kOpenDeviceOk, else kOpenDeviceNoMatch. Prints each candidate's serial on
-// standard output.
-int32_t OpenDevice(CaptureSession& session, const char* szUdid);
+// standard output. With pSeen, counts there the vendor's devices it saw, those
+// it had no permission to open, and the UDIDs of the others.
+int32_t OpenDevice(CaptureSession& session, const char* szUdid, LinkReport* pSeen = nullptr);
+
+// A device of the vendor opened and its serial number read. The handle is open
+// (the caller closes it) only when OpenVendorDevice returned true.
+struct OpenedDevice {
+  usb_dev_handle* pHandle = nullptr;
+  std::string szSerial;        // as the library wrote it
+  bool bNoPermission = false;  // the serial could not be read for want of permission
+};
+bool OpenVendorDevice(struct usb_device* pDevice, OpenedDevice& opened);
+
+// Whether one of the device's configurations holds the capture interface:
+// the capture configuration is on.
+bool HasCaptureInterface(const struct usb_device& device);
 
 // Fills muxConfig and qtConfig from the device's parsed descriptors; where a
 // later configuration also holds the interface, it wins. Leaves both as they

@@ -7,6 +7,7 @@
 #include "app/fit_geometry.h"
 #include "app/shell.h"
 #include "app/startup.h"
+#include "app/window_notice.h"
 #include "platform/clock.h"
 #include "sim/sim.h"
 
@@ -30,6 +31,12 @@ void ShellRunMessageLoop() {
   OnMirrorWindowDestroyed();
 }
 void ShellRequestRepaint(void*) {}
+void ShellWriteStandardError(const char* szText) {
+  g_szShell += "stderr: " + std::string(szText) + "\n";
+}
+void ShellSetFullscreen(bool bFullscreen) {
+  g_szShell += bFullscreen ? "fullscreen\n" : "window\n";
+}
 
 namespace {
 
@@ -57,6 +64,28 @@ TEST(Startup, RefusalsAndTheCloseGiveTheirExitCodes) {
   }
   unsetenv("VELTRONA_LOG");
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
+  UseRealClock();
+}
+
+// Unknown arguments are still ignored, but said on standard error and in the
+// window; --fullscreen reaches the shell once the window is there.
+TEST(Startup, OptionsAfterTheUdidReachTheShellAndTheUser) {
+  const std::string szUdid = "00008101-000A1B2C3D4E5F60";
+  const std::string szUnknown = std::string(kTextUnknownOptionsPrefix) + "--no-audo x";
+  const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+      {{"--fullscreen", "--no-audio"}, "fullscreen\nloop\n", ""},
+      {{"--no-audo", "x"}, "stderr: " + szUnknown + "\nloop\n", szUnknown},
+  };
+  UseVirtualClock(1'000'000);  // later than any notice of an earlier test
+  for (const auto& [vecArguments, szShell, szNotice] : cases) {
+    vsim::Reset();
+    g_szShell.clear();
+    g_bWindowCanBeCreated = true;
+    const uint64_t qwStart = ClockTicks();  // the capture thread's waits move it on
+    EXPECT_EQ(RunMirror(&szUdid, ReadMirrorOptions(vecArguments)), 0);
+    EXPECT_EQ(g_szShell, szShell);
+    EXPECT_EQ(CurrentWindowNotice(qwStart), szNotice);
+  }
   UseRealClock();
 }
 

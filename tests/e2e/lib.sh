@@ -47,13 +47,13 @@ make_stream() {
   ffmpeg -v error -y -i "$1" -update 1 -f image2 "$1.png"
 }
 
-# run_program <scenario> <stream> [udid]: starts the program in the background.
+# run_program <scenario> <stream> [udid [option...]]: starts the program in the background.
 run_program() {
   # Nothing of an earlier run is read as this one's.
   rm -f "$WORK/transcript.txt"
   VELTRONA_SIM_SCENARIO="$1" VELTRONA_SIM_STREAM="$2" VELTRONA_SIM_SERIAL="$SERIAL" \
     VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" LD_PRELOAD="$PRELOAD" \
-    "$PROGRAM" "${3:-$UDID}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+    "$PROGRAM" "${3:-$UDID}" "${@:4}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
   PROGRAM_PID=$!
 }
 
@@ -94,12 +94,19 @@ expect_no_protocol_errors() {
   fi
 }
 
-# picture_shown <window> <still.png>: whether the window shows the still picture
-# in the letter-box rectangle, by mean absolute error as painters scale with
-# other filters (0.001-0.002 for the right picture, about 0.4 for another or a
-# black window), and the bars, a pixel away from it, exactly black.
+# picture_shown <window> <still.png> [band]: whether the window shows the still
+# picture in the letter-box rectangle, by mean absolute error as painters scale
+# with other filters (0.001-0.002 for the right picture, about 0.4 for another
+# or a black window), and the bars, a pixel away from it, exactly black. With
+# "band", the bottom twelfth of the window (where the band about a lost device
+# is drawn) is left out of both.
 picture_shown() {
   import -window "$1" "$WORK/shot.png" || return 1
+  if [[ ${3:-} == band ]]; then
+    local bw bh
+    read -r bw bh < <(identify -format '%w %h\n' "$WORK/shot.png")
+    mogrify -fill black -draw "rectangle 0,$((bh - bh / 12)) $bw,$bh" "$WORK/shot.png"
+  fi
   local cw ch w h x y dw dh mae region
   read -r cw ch < <(identify -format '%w %h\n' "$WORK/shot.png")
   read -r w h < <(identify -format '%w %h\n' "$2")
@@ -108,6 +115,8 @@ picture_shown() {
     printf "%d %d %d %d\n", int((cw - dw) / 2), int((ch - dh) / 2), dw, dh }')
   convert -size "${cw}x${ch}" xc:black \( "$2" -filter Triangle -resize "${dw}x${dh}!" \) \
     -geometry "+$x+$y" -composite "$WORK/expected.png"
+  [[ ${3:-} == band ]] &&
+    mogrify -fill black -draw "rectangle 0,$((ch - ch / 12)) $cw,$ch" "$WORK/expected.png"
   mae=$({ compare -metric MAE "$WORK/shot.png" "$WORK/expected.png" null: 2>&1 || true; } |
     sed -E 's/.*\((.*)\).*/\1/')
   echo "client ${cw}x${ch}, picture ${dw}x${dh} at $x,$y: mean absolute error $mae"

@@ -10,7 +10,7 @@ run_with() {
   shift 2
   SDL_AUDIODRIVER=dummy VELTRONA_SIM_SCENARIO="$scenario" VELTRONA_SIM_STREAM="$stream" \
     VELTRONA_SIM_SERIAL="$SERIAL" VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" \
-    VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$SIM_LIBRARY" \
+    VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$PRELOAD" \
     "$PROGRAM" "$UDID" "$@" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
   PROGRAM_PID=$!
 }

@@ -10,8 +10,11 @@
 
 #include "app/app_texts.h"
 #include "app/fit_geometry.h"
+#include "app/sdl/sdl_text.h"
 #include "app/shell.h"
 #include "app/startup.h"
+#include "app/window_status.h"
+#include "platform/clock.h"
 #include "video/frame_store.h"
 
 namespace {
@@ -23,6 +26,8 @@ int32_t g_nTextureWidth = 0;
 int32_t g_nTextureHeight = 0;
 Uint32 g_nRepaintEvent = 0;
 std::atomic<bool> g_bRepaintPending{false};
+// When the texts change by themselves (a notice ends, the hint appears); 0: never.
+uint64_t g_qwNextTextChange = 0;
 
 bool EnsureTexture(int32_t nWidth, int32_t nHeight) {
   if (g_pTexture != nullptr && g_nTextureWidth == nWidth && g_nTextureHeight == nHeight) {
@@ -54,17 +59,22 @@ void PaintMirror() {
   SDL_SetRenderDrawColor(g_pRenderer, 0, 0, 0, 255);
   SDL_RenderClear(g_pRenderer);
   bool bHasTexture = false;
-  if (UseLatestFrame(g_FrameStore, UploadPicture, &bHasTexture) && bHasTexture) {
+  const bool bHasPicture = UseLatestFrame(g_FrameStore, UploadPicture, &bHasTexture);
+  if (bHasPicture && bHasTexture) {
     const FitRect fit = FitPicture(cw, ch, g_nTextureWidth, g_nTextureHeight);
     const SDL_Rect dest{fit.x, fit.y, fit.dw, fit.dh};
     SDL_RenderCopy(g_pRenderer, g_pTexture, nullptr, &dest);
   }
+  const WindowText text = CurrentWindowText(bHasPicture, ClockTicks());
+  g_qwNextTextChange = text.qwNextChange;
+  DrawWindowText(g_pRenderer, cw, ch, text);
   SDL_RenderPresent(g_pRenderer);
 }
 
 void DestroyMirrorWindow() {
   if (g_pWindow == nullptr) return;
   if (g_pTexture != nullptr) SDL_DestroyTexture(g_pTexture);
+  CloseWindowFont();
   if (g_pRenderer != nullptr) SDL_DestroyRenderer(g_pRenderer);
   SDL_DestroyWindow(g_pWindow);
   g_pTexture = nullptr;
@@ -78,6 +88,41 @@ void DestroyMirrorWindow() {
 bool IsInvisibleDriver(const char* szDriver) {
   if (szDriver == nullptr || std::getenv("SDL_VIDEODRIVER") != nullptr) return false;
   return std::strcmp(szDriver, "offscreen") == 0 || std::strcmp(szDriver, "dummy") == 0;
+}
+
+bool IsFullscreen() {
+  return (SDL_GetWindowFlags(g_pWindow) & SDL_WINDOW_FULLSCREEN) != 0;
+}
+
+void OnKey(SDL_Keycode key) {
+  if (key == SDLK_m)
+    OnMirrorMuteKey();
+  else if (key == SDLK_s)
+    OnMirrorScreenshotKey();
+  else if (key == SDLK_r)
+    OnMirrorRecordKey();
+  else if (key == SDLK_F11)
+    ShellSetFullscreen(!IsFullscreen());
+  else if (key == SDLK_ESCAPE)
+    ShellSetFullscreen(false);
+}
+
+// Waits for the next event, or until the texts change by themselves: then a
+// repaint event is made up.
+bool WaitForEvent(SDL_Event& event) {
+  const uint64_t qwNow = ClockTicks();
+  if (g_qwNextTextChange == 0) return SDL_WaitEvent(&event) != 0;
+  if (g_qwNextTextChange > qwNow) {
+    const uint64_t qwWait = g_qwNextTextChange - qwNow;
+    if (SDL_WaitEventTimeout(&event, static_cast<int>(qwWait < 60000 ? qwWait : 60000)) != 0)
+      return true;
+    if (ClockTicks() < g_qwNextTextChange) return WaitForEvent(event);
+  }
+  g_qwNextTextChange = 0;
+  event = SDL_Event{};
+  event.type = g_nRepaintEvent;
+  g_bRepaintPending.store(true);
+  return true;
 }
 
 }  // namespace
@@ -104,6 +149,7 @@ bool ShellCreateMirrorWindow() {
     return false;
   }
   g_nRepaintEvent = SDL_RegisterEvents(1);
+  OpenWindowFont();
   PaintMirror();
   return true;
 }
@@ -126,9 +172,20 @@ void ShellShowUsage(const char* szUtf8Text) {
   std::fflush(stdout);
 }
 
+void ShellWriteStandardError(const char* szUtf8Text) {
+  std::fprintf(stderr, "%s\n", szUtf8Text);
+  std::fflush(stderr);
+}
+
+void ShellSetFullscreen(bool bFullscreen) {
+  // The desktop's own mode: no mode switch, the picture letter-boxed as in a window.
+  if (g_pWindow != nullptr)
+    SDL_SetWindowFullscreen(g_pWindow, bFullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
 void ShellRunMessageLoop() {
   SDL_Event event;
-  while (g_pWindow != nullptr && SDL_WaitEvent(&event) != 0) {
+  while (g_pWindow != nullptr && WaitForEvent(event)) {
     if (event.type == SDL_QUIT) {
       DestroyMirrorWindow();
     } else if (event.type == SDL_WINDOWEVENT) {
@@ -139,13 +196,12 @@ void ShellRunMessageLoop() {
         PaintMirror();
       }
     } else if (event.type == SDL_KEYDOWN) {
-      if (event.key.repeat != 0) continue;
-      if (event.key.keysym.sym == SDLK_m)
-        OnMirrorMuteKey();
-      else if (event.key.keysym.sym == SDLK_s)
-        OnMirrorScreenshotKey();
-      else if (event.key.keysym.sym == SDLK_r)
-        OnMirrorRecordKey();
+      if (event.key.repeat == 0) OnKey(event.key.keysym.sym);
+    } else if (event.type == SDL_MOUSEBUTTONDOWN) {
+      // SDL counts on past 2 when the next double-click follows quickly: every
+      // second click of a run toggles.
+      if (event.button.button == SDL_BUTTON_LEFT && event.button.clicks % 2 == 0)
+        ShellSetFullscreen(!IsFullscreen());
     } else if (event.type == g_nRepaintEvent) {
       g_bRepaintPending.store(false);
       PaintMirror();

@@ -1,6 +1,6 @@
 // The Windows entry point: reads the command line itself (wWinMain's narrow
 // view of it is not used) and hands the first argument (the UDID, or --help /
-// -h) and the options after it to start-up as UTF-8.
+// -h, --list) and the options after it to start-up as UTF-8.
 #include <windows.h>
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/list_devices.h"
 #include "app/startup.h"
 #include "app/win32/wide_text.h"
 #include "app/win32/win32_shell.h"
@@ -31,5 +32,6 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, PWSTR /*pC
     szUtf8Udid = WideToUtf8(szWideUdid);
   }
   if (IsHelpArgument(szUtf8Udid)) return ShowUsage();
+  if (IsListArgument(szUtf8Udid)) return ShowDeviceList();
   return RunMirror(&szUtf8Udid, ReadMirrorOptions(options));
 }

@@ -4,9 +4,28 @@
 #include <vector>
 
 #include "app/fit_geometry.h"
+#include "app/win32/win32_text.h"
+#include "app/window_status.h"
+#include "platform/clock.h"
 #include "video/frame_store.h"
 
 namespace {
+
+// What one paint needs, kept for the next: at 1170x2532 and 60 pictures a
+// second, a fresh copy buffer and bitmap each time would be 700 MB/s of
+// allocation. The memory bitmap is made anew only when the client size changes.
+struct PaintSurfaces {
+  std::vector<uint8_t> vecFrame;
+  HDC hMemoryDc = nullptr;
+  HBITMAP hBitmap = nullptr;
+  HGDIOBJ hKeptBitmap = nullptr;
+  int32_t nWidth = 0;
+  int32_t nHeight = 0;
+  HDC hShadeDc = nullptr;  // one black pixel, stretched over the band
+  HBITMAP hShadeBitmap = nullptr;
+  HGDIOBJ hKeptShade = nullptr;
+};
+PaintSurfaces g_Surfaces;
 
 // The frame goes to StretchDIBits as a top-down 32-bit BI_RGB bitmap: the
 // store's BGRA rows, A ignored.
@@ -21,43 +40,86 @@ BITMAPINFOHEADER TopDownHeader(int32_t nWidth, int32_t nHeight) {
   return header;
 }
 
+void ReleaseMemoryBitmap(PaintSurfaces& s) {
+  if (s.hMemoryDc == nullptr) return;
+  SelectObject(s.hMemoryDc, s.hKeptBitmap);
+  DeleteObject(s.hBitmap);
+  DeleteDC(s.hMemoryDc);
+  s.hMemoryDc = nullptr;
+  s.hBitmap = nullptr;
+  s.nWidth = s.nHeight = 0;
+}
+
+bool EnsureSurfaces(PaintSurfaces& s, HDC hWindowDc, int32_t cw, int32_t ch) {
+  if (s.hShadeDc == nullptr) {
+    s.hShadeDc = CreateCompatibleDC(hWindowDc);
+    s.hShadeBitmap = CreateCompatibleBitmap(hWindowDc, 1, 1);
+    s.hKeptShade = SelectObject(s.hShadeDc, s.hShadeBitmap);
+    SetPixel(s.hShadeDc, 0, 0, RGB(0, 0, 0));
+  }
+  if (s.hMemoryDc != nullptr && s.nWidth == cw && s.nHeight == ch) return true;
+  ReleaseMemoryBitmap(s);
+  s.hMemoryDc = CreateCompatibleDC(hWindowDc);
+  s.hBitmap = CreateCompatibleBitmap(hWindowDc, cw, ch);
+  if (s.hMemoryDc == nullptr || s.hBitmap == nullptr) {
+    if (s.hBitmap != nullptr) DeleteObject(s.hBitmap);
+    if (s.hMemoryDc != nullptr) DeleteDC(s.hMemoryDc);
+    s.hMemoryDc = nullptr;
+    s.hBitmap = nullptr;
+    return false;
+  }
+  s.hKeptBitmap = SelectObject(s.hMemoryDc, s.hBitmap);
+  s.nWidth = cw;
+  s.nHeight = ch;
+  return true;
+}
+
 }  // namespace
 
-void PaintMirror(HWND hWindow) {
+uint64_t PaintMirror(HWND hWindow) {
   PAINTSTRUCT paint{};
   const HDC hWindowDc = BeginPaint(hWindow, &paint);
   RECT client{};
   GetClientRect(hWindow, &client);
   const int32_t cw = client.right - client.left;
   const int32_t ch = client.bottom - client.top;
-  if (cw <= 0 || ch <= 0) {
+  PaintSurfaces& s = g_Surfaces;
+  if (cw <= 0 || ch <= 0 || !EnsureSurfaces(s, hWindowDc, cw, ch)) {
     EndPaint(hWindow, &paint);
-    return;
+    return 0;
   }
+  FillRect(s.hMemoryDc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 
-  const HDC hMemoryDc = CreateCompatibleDC(hWindowDc);
-  const HBITMAP hBitmap = CreateCompatibleBitmap(hWindowDc, cw, ch);
-  const HGDIOBJ hKeptBitmap = SelectObject(hMemoryDc, hBitmap);
-  FillRect(hMemoryDc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-
-  // The lock is held only for the copy; all drawing happens after it.
-  std::vector<uint8_t> vecFrame;
+  // The lock is held only for the copy (into the kept buffer); all drawing
+  // happens after it.
   int32_t w = 0;
   int32_t h = 0;
-  CopyLatestFrame(g_FrameStore, vecFrame, w, h);
-  if (!vecFrame.empty()) {
+  const bool bHasPicture = CopyLatestFrame(g_FrameStore, s.vecFrame, w, h);
+  if (bHasPicture) {
     const FitRect fit = FitPicture(cw, ch, w, h);
     BITMAPINFOHEADER header = TopDownHeader(w, h);
-    SetStretchBltMode(hMemoryDc, HALFTONE);
+    SetStretchBltMode(s.hMemoryDc, HALFTONE);
     // HALFTONE needs the brush origin set again after the mode changes.
-    SetBrushOrgEx(hMemoryDc, 0, 0, nullptr);
-    StretchDIBits(hMemoryDc, fit.x, fit.y, fit.dw, fit.dh, 0, 0, w, h, vecFrame.data(),
+    SetBrushOrgEx(s.hMemoryDc, 0, 0, nullptr);
+    StretchDIBits(s.hMemoryDc, fit.x, fit.y, fit.dw, fit.dh, 0, 0, w, h, s.vecFrame.data(),
                   reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, SRCCOPY);
   }
+  const WindowText text = CurrentWindowText(bHasPicture, ClockTicks());
+  DrawWindowText(s.hMemoryDc, s.hShadeDc, cw, ch, text);
 
-  BitBlt(hWindowDc, 0, 0, cw, ch, hMemoryDc, 0, 0, SRCCOPY);
-  SelectObject(hMemoryDc, hKeptBitmap);
-  DeleteObject(hBitmap);
-  DeleteDC(hMemoryDc);
+  BitBlt(hWindowDc, 0, 0, cw, ch, s.hMemoryDc, 0, 0, SRCCOPY);
   EndPaint(hWindow, &paint);
+  return text.qwNextChange;
+}
+
+void ReleasePaintSurfaces() {
+  PaintSurfaces& s = g_Surfaces;
+  ReleaseMemoryBitmap(s);
+  if (s.hShadeDc != nullptr) {
+    SelectObject(s.hShadeDc, s.hKeptShade);
+    DeleteObject(s.hShadeBitmap);
+    DeleteDC(s.hShadeDc);
+  }
+  s = PaintSurfaces{};
+  ReleaseWindowTextFonts();
 }

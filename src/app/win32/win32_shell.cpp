@@ -3,12 +3,14 @@
 #include "app/win32/win32_shell.h"
 
 #include <atomic>
+#include <cstdint>
 
 #include "app/app_texts.h"
 #include "app/shell.h"
 #include "app/startup.h"
 #include "app/win32/paint_mirror.h"
 #include "app/win32/wide_text.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -18,9 +20,43 @@ int g_nCmdShow = SW_SHOWDEFAULT;
 // to request repaints.
 std::atomic<HWND> g_hMirrorWindow{nullptr};
 
+constexpr UINT_PTR kTextTimer = 1;
+
+// Where the window was before full screen, to go back to.
+struct WindowedPlacement {
+  bool bFullscreen = false;
+  LONG_PTR nStyle = 0;
+  WINDOWPLACEMENT placement{};
+};
+WindowedPlacement g_Windowed;
+
+// The texts change by themselves at qwAt (a notice ends, the hint appears):
+// a timer repaints then.
+void RepaintAt(HWND hWindow, uint64_t qwAt) {
+  if (qwAt == 0) return;
+  const uint64_t qwNow = ClockTicks();
+  const uint64_t qwWait = qwAt > qwNow ? qwAt - qwNow : 1;
+  SetTimer(hWindow, kTextTimer, static_cast<UINT>(qwWait < 60000 ? qwWait : 60000), nullptr);
+}
+
+void OnKey(WPARAM nKey) {
+  if (nKey == 'M')
+    OnMirrorMuteKey();
+  else if (nKey == 'S')
+    OnMirrorScreenshotKey();
+  else if (nKey == 'R')
+    OnMirrorRecordKey();
+  else if (nKey == VK_F11)
+    ShellSetFullscreen(!g_Windowed.bFullscreen);
+  else if (nKey == VK_ESCAPE)
+    ShellSetFullscreen(false);
+}
+
 LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LPARAM lParam) {
   switch (nMessage) {
     case WM_DESTROY:
+      KillTimer(hWindow, kTextTimer);
+      ReleasePaintSurfaces();
       OnMirrorWindowDestroyed();
       PostQuitMessage(0);
       return 0;
@@ -28,20 +64,21 @@ LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LP
       InvalidateRect(hWindow, nullptr, FALSE);
       return 0;
     case WM_PAINT:
-      PaintMirror(hWindow);
+      RepaintAt(hWindow, PaintMirror(hWindow));
+      return 0;
+    case WM_TIMER:
+      KillTimer(hWindow, kTextTimer);
+      InvalidateRect(hWindow, nullptr, FALSE);
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      ShellSetFullscreen(!g_Windowed.bFullscreen);
       return 0;
     case WM_CLOSE:
       DestroyWindow(hWindow);
       return 0;
     case WM_KEYDOWN:
       // Bit 30: the key was already down (auto-repeat).
-      if ((lParam & (1 << 30)) != 0) return 0;
-      if (wParam == 'M')
-        OnMirrorMuteKey();
-      else if (wParam == 'S')
-        OnMirrorScreenshotKey();
-      else if (wParam == 'R')
-        OnMirrorRecordKey();
+      if ((lParam & (1 << 30)) == 0) OnKey(wParam);
       return 0;
     case WM_ERASEBKGND:
       // Every paint covers the whole client area; an erase would only flash.
@@ -63,7 +100,8 @@ bool ShellCreateMirrorWindow() {
   const std::wstring szTitle = Utf8ToWide(kWindowTitle);
 
   WNDCLASSW windowClass{};
-  windowClass.style = 0;
+  // Double-clicks toggle full screen.
+  windowClass.style = CS_DBLCLKS;
   windowClass.lpfnWndProc = MirrorWindowProc;
   windowClass.hInstance = g_hInstance;
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -95,6 +133,36 @@ void ShellShowNotice(const char* szUtf8Text) {
   const std::wstring szText = Utf8ToWide(szUtf8Text);
   const std::wstring szCaption = Utf8ToWide(kMessageCaption);
   MessageBoxW(nullptr, szText.c_str(), szCaption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+void ShellWriteStandardError(const char* /*szUtf8Text*/) {
+  // A GUI program has no standard error a user sees; the window says it.
+}
+
+void ShellSetFullscreen(bool bFullscreen) {
+  const HWND hWindow = g_hMirrorWindow.load();
+  if (hWindow == nullptr || bFullscreen == g_Windowed.bFullscreen) return;
+  if (bFullscreen) {
+    // Borderless over the whole monitor the window is on.
+    g_Windowed.nStyle = GetWindowLongPtrW(hWindow, GWL_STYLE);
+    g_Windowed.placement.length = sizeof(WINDOWPLACEMENT);
+    GetWindowPlacement(hWindow, &g_Windowed.placement);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(hWindow, MONITOR_DEFAULTTONEAREST), &monitor);
+    SetWindowLongPtrW(hWindow, GWL_STYLE,
+                      (g_Windowed.nStyle & ~static_cast<LONG_PTR>(WS_OVERLAPPEDWINDOW)) | WS_POPUP);
+    const RECT& area = monitor.rcMonitor;
+    SetWindowPos(hWindow, HWND_TOP, area.left, area.top, area.right - area.left,
+                 area.bottom - area.top, SWP_NOOWNERZORDER | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+  } else {
+    SetWindowLongPtrW(hWindow, GWL_STYLE, g_Windowed.nStyle);
+    SetWindowPlacement(hWindow, &g_Windowed.placement);
+    SetWindowPos(hWindow, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+  }
+  g_Windowed.bFullscreen = bFullscreen;
+  InvalidateRect(hWindow, nullptr, FALSE);
 }
 
 void ShellShowUsage(const char* szUtf8Text) {

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The device goes away with a picture on screen: the picture stays, and a dark
+# band across its bottom (at most 1/12 of the window's height) says so; above
+# the band the picture is as it was.
+source "$(dirname "$0")/lib.sh"
+start_xvfb
+
+# band_shown <window> <still.png>: the picture above the band; in the band,
+# light text and, in its bottom rows, the picture darkened.
+band_shown() {
+  picture_shown "$1" "$2" band || return 1
+  import -window "$1" "$WORK/shot.png" || return 1
+  local ch lit shot picture
+  ch=$(identify -format '%h' "$WORK/shot.png")
+  lit=$(convert "$WORK/shot.png" -crop "x$((ch / 12))+0+$((ch - ch / 12))" +repage -format '%[fx:maxima]' info:)
+  shot=$(convert "$WORK/shot.png" -crop "x2+0+$((ch - 2))" +repage -format '%[fx:mean]' info:)
+  picture=$(convert "$2" -resize "$(identify -format '%wx%h' "$WORK/shot.png")!" -crop "x2+0+$((ch - 2))" \
+    +repage -format '%[fx:mean]' info:)
+  echo "band: text up to $lit; bottom rows $shot, the picture's $picture"
+  awk -v l="$lit" -v a="$shot" -v b="$picture" 'BEGIN { exit !(l > 0.9 && a < 0.75 * b) }'
+}
+
+# A picture of the window's own shape: the band lies across it.
+make_stream "$WORK/stream.h264" 900 650 1 5
+run_program "capture+unplug:frames=90" "$WORK/stream.h264"
+window=$(window_id)
+[[ -n $window ]] || fail "no window"
+wait_until 60 "the band after the unplug" 'band_shown "$window" "$WORK/stream.h264.png"'
+close_program
+echo "PASS the band after an unplug"
