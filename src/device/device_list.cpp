@@ -11,8 +11,7 @@ namespace {
 std::string NameFromTool(const std::string& szUdid) {
   std::string szOutput;
   bool bSucceeded = false;
-  if (!GetDeviceName(szUdid, szOutput, &bSucceeded) || !bSucceeded)
-    return {};
+  if (!GetDeviceName(szUdid, szOutput, &bSucceeded) || !bSucceeded) return {};
   return szOutput.substr(0, szOutput.find_first_of("\r\n"));
 }
 

@@ -7,5 +7,4 @@
 // whatever it holds; szName receives what the tool printed (standard output
 // and error), empty when it could not run. With pbToolSucceeded, also whether
 // the tool ended on its own with exit code 0: what a failing tool prints is no name.
-bool GetDeviceName(const std::string& szUdid, std::string& szName,
-                   bool* pbToolSucceeded = nullptr);
+bool GetDeviceName(const std::string& szUdid, std::string& szName, bool* pbToolSucceeded = nullptr);
