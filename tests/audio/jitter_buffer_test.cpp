@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
+#include <span>
 #include <vector>
 
 namespace {
@@ -26,6 +27,7 @@ struct Outcome {
   double dMaxLevelMs = 0;
   double dSettledMeanMs = 0;
   int nJumps = 0;  // places where the played sine is not smooth
+  int nWritesPastThePeriod = 0;
   double dMaxCorrection = 0;
   double dFinalCorrection = 0;
   // From a single stall or burst on, in means of 200 ms: the correction's
@@ -104,8 +106,11 @@ Outcome Simulate(const Scenario& scenario) {
               std::max(outcome.dOvershootMs, scenario.nBurstMs != 0 ? -dOffMs : dOffMs);
         }
       }
-      vecPeriod.assign(format.nRate / 100 * format.nChannels, 0);
-      PullAudio(buffer, vecPeriod, format);
+      // One sample more than the period: the card's, never written.
+      vecPeriod.assign(format.nRate / 100 * format.nChannels + 1, 0x7777);
+      PullAudio(buffer, std::span(vecPeriod).first(vecPeriod.size() - 1), format);
+      outcome.nWritesPastThePeriod += vecPeriod.back() != 0x7777;
+      vecPeriod.pop_back();
       outcome.dMaxCorrection =
           std::max(outcome.dMaxCorrection, std::fabs(buffer.drift.dCorrection));
       if (t >= nEventMs) {
@@ -162,6 +167,7 @@ TEST(JitterBuffer, LevelSettlesAtTheTargetAndNeverPassesTheMaximum) {
     EXPECT_LE(outcome.dMaxLevelMs, kAudioMaxMs + 0.1);
     EXPECT_NEAR(outcome.dSettledMeanMs, kAudioTargetMs, scenario.dToleranceMs);
     EXPECT_LE(outcome.dMaxCorrection, kAudioMaxCorrection);
+    EXPECT_EQ(outcome.nWritesPastThePeriod, 0);
     if (scenario.nPauseMs == 60 || scenario.nBurstMs != 0) {
       // Heard as one gap or one cut, never as a bent pitch; back within 5 s.
       EXPECT_LE(outcome.dCorrectionOffDrift, 0.003);
