@@ -30,12 +30,10 @@ struct Outcome {
   int nWritesPastThePeriod = 0;
   double dMaxCorrection = 0;
   double dFinalCorrection = 0;
-  // From a single stall or burst on, in means of 200 ms: the correction's
-  // distance from the drift, the last time the level was off the target by
-  // more than 5 ms, and its farthest swing past the target the other way.
-  double dCorrectionOffDrift = 0;
+  // From a stall or burst on: the correction's distance from the drift; in means of 200 ms, the
+  // last time the level was over 5 ms off the target, its farthest swing past it the other way.
+  double dCorrectionOffDrift = 0, dOvershootMs = 0;
   uint32_t nLastOffMs = 0;
-  double dOvershootMs = 0;
 };
 
 constexpr uint32_t kRunMs = 60000;
@@ -106,8 +104,7 @@ Outcome Simulate(const Scenario& scenario) {
               std::max(outcome.dOvershootMs, scenario.nBurstMs != 0 ? -dOffMs : dOffMs);
         }
       }
-      // One sample more than the period: the card's, never written.
-      vecPeriod.assign(format.nRate / 100 * format.nChannels + 1, 0x7777);
+      vecPeriod.assign(format.nRate / 100 * format.nChannels + 1, 0x7777);  // the last: not ours
       PullAudio(buffer, std::span(vecPeriod).first(vecPeriod.size() - 1), format);
       outcome.nWritesPastThePeriod += vecPeriod.back() != 0x7777;
       vecPeriod.pop_back();
@@ -154,10 +151,8 @@ TEST(JitterBuffer, LevelSettlesAtTheTargetAndNeverPassesTheMaximum) {
       {"stall of 2 s, 0.5% fast", 5000, 20, 0, 0, 10000, 2000, false, 4},
       {"format change, 0.5% fast", 5000, 20, 0, 0, 0, 0, true, 4},
       // A single hiccup, at any point of the chunks' sawtooth.
-      {"stall of 60 ms", 0, 20, 0, 0, 20000, 60, false, 2},
       {"stall of 60 ms, 0.3% slow", -3000, 10, 0, 0, 20013, 60, false, 2},
       {"stall of 60 ms, 0.5% fast", 5000, 33, 0, 0, 20021, 60, false, 2},
-      {"burst of 60 ms", 0, 20, 0, 0, 0, 0, false, 2, 20000, 60},
       {"burst of 60 ms, 0.3% fast", 3000, 10, 0, 0, 0, 0, false, 2, 20007, 60},
       {"burst of 60 ms, 0.5% slow", -5000, 33, 0, 0, 0, 0, false, 2, 20017, 60},
   };

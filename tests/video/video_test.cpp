@@ -221,12 +221,6 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
   EXPECT_EQ(g_Published.size(), cases.size() + 1);
 }
 
-// What the heap holds (glibc's count; with a sanitizer's allocator it stays 0).
-size_t HeapInUse() {
-  const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
-}
-
 // Samples without a slice never end an access unit in FFmpeg's parser: 40 MiB of filler stay
 // within the video side's allowance, and the stream after them still decodes.
 TEST_F(Video, SamplesWithoutASliceCannotGrowMemory) {
@@ -235,6 +229,8 @@ TEST_F(Video, SamplesWithoutASliceCannotGrowMemory) {
   Feed(stream.accessUnits);
   const Bytes filler = MakeLengthPrefixed(Cat({{0x0C}, Bytes(1 << 20, 0xFF), {0x80}}));
   g_Record = FeedRecord{};  // the feed recorder keeps nothing
+  // What the heap holds (glibc's count; a sanitizer's allocator is not counted).
+  const auto HeapInUse = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
   const size_t nBefore = HeapInUse();
   size_t nMost = nBefore;
   for (int i = 0; i < 40; ++i) {
