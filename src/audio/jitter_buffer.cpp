@@ -156,13 +156,12 @@ void PushAudio(JitterBuffer& buffer, std::span<const uint8_t> chunk, uint64_t qw
     buffer.nLevel += nRun;
     nCopied += nRun;
   }
-  // Playing (re)starts at the target: what came beyond it while nothing
-  // played (the end of a chunk, or sound that comes late after running dry)
-  // goes unheard, so the latency starts where it belongs.
   if (buffer.bPlaying && !buffer.drift.bResync &&
       buffer.nLevel > AudioFramesIn(buffer.format, kAudioBurstMs)) {
-    MarkLevelMoved(buffer.drift);
+    MarkLevelMoved(buffer.drift);  // a burst: cut with the next second's level
   }
+  // After running dry, playing restarts at the target: what came beyond it
+  // while nothing played is late and goes unheard in the same gap.
   if (!buffer.bPlaying && buffer.nLevel >= nTarget) {
     if (buffer.drift.bResync) {
       buffer.qwDroppedFrames += buffer.nLevel - nTarget;
@@ -212,8 +211,7 @@ void PullAudio(JitterBuffer& buffer, std::span<int16_t> out, const AudioFormat& 
   if (nFrame < nFrames) {
     // Dry: the sound is already broken, so the same gap fills the buffer up
     // to the target again (a second gap later, or seconds of bent pitch,
-    // would be worse). What comes late after it is set straight with the
-    // next second's level.
+    // would be worse).
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(nFrame * nChannels), out.end(), int16_t{0});
     buffer.qwUnderrunFrames += nFrames - nFrame;
     buffer.dPhase = 0;
