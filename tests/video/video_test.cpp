@@ -173,6 +173,7 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
       {R, Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 1, 0, 4}, d}), Cat({s, d})},
       {R, Cat({{1, 0x42, 0, 0x1E, 0xFF, 0x21, 0, 4}, d, {1, 0, 12}, b}), Cat({s, d, s, b})},
       {R, {1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, {}},
+      {R, Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE1, 0, 4}, d, {1, 0, 0}}), Cat({s, d, s})},
       {R, {}, {}},
       {R, record, {}, -8},
       {U, Cat({P(b), P(c)}), Cat({s, b, s, c})},
