@@ -11,8 +11,8 @@ namespace {
 constexpr double kStraightMs = 1.0;
 // Per millisecond of error and second of evaluation. Near the target (within
 // kNearMs) the gains are gentle: steering a settled level bends the pitch by
-// at most 0.2% beyond the clocks' drift, and the estimate moves by tens of ppm
-// a second, so it neither hunts nor starts a slow cycle (poles at 0.87 a
+// at most 0.125% beyond the clocks' drift, and the estimate moves by tens of
+// ppm a second, so it neither hunts nor starts a slow cycle (poles at 0.87 a
 // second, just under critical damping). Beyond it, errors only come from a
 // drift not learned yet: there the proportional part would take the whole
 // error away in the next second, and the integral part learns fast.
