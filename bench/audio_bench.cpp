@@ -4,7 +4,11 @@
 // periods.
 //   latency: from a sample's arrival to its hand-over to the card, median
 //            and maximum over a minute, at 0 and +-2000 ppm;
-//   level:   the buffer's level over an hour at +-2000 ppm, per 10 minutes.
+//   level:   the buffer's level over an hour at +-2000 ppm, per 10 minutes;
+//   hiccups: a 60 ms stall (the device sends nothing, and that sound never
+//            comes) and a 60 ms burst (that much more sound at once) after
+//            20 s at +100 ppm: the level (mean of each 200 ms) and the
+//            correction from just before to 6 s after.
 // Usage: audio_bench [minutes of the level run, default 60]
 #include <algorithm>
 #include <chrono>
@@ -95,6 +99,51 @@ Run Simulate(double dDriftPpm, uint32_t nMinutes) {
   return run;
 }
 
+// 20 ms chunks with up to 8 ms of jitter, the hiccup at 20 s.
+void PrintHiccup(const char* szName, bool bBurst) {
+  constexpr double kPpm = 100;
+  constexpr uint64_t kAtMs = 20000;
+  const AudioFormat format{48000, 2};
+  JitterBuffer buffer;
+  SetJitterFormat(buffer, format);
+  std::mt19937 random(1234);
+  std::uniform_int_distribution<int> jitter(0, 8);
+  std::deque<Chunk> pending;
+  uint64_t qwSent = 0;
+  std::vector<uint8_t> vecChunk;
+  std::vector<int16_t> vecPeriod(480 * 2);
+  double dLevelSum = 0;
+  std::printf("%s at %+.0f ppm (level in ms, target %u; correction; the drift is %+.4f%%):\n",
+              szName, kPpm, kAudioTargetMs, kPpm * 1e-4);
+  for (uint64_t t = 0; t < kAtMs + 6000; ++t) {
+    if (t % 20 == 0) {
+      auto qwDue = static_cast<uint64_t>((t + 20) * 48.0 * (1.0 + kPpm * 1e-6));
+      if (bBurst && t >= kAtMs) qwDue += 60 * 48;
+      if (bBurst || t < kAtMs || t >= kAtMs + 60) {
+        pending.push_back({static_cast<double>(t + jitter(random)), qwDue - qwSent});
+      }
+      qwSent = qwDue;
+    }
+    while (!pending.empty() && pending.front().dArrivalMs <= static_cast<double>(t)) {
+      vecChunk.assign(pending.front().nFrames * 4, 0x11);
+      pending.pop_front();
+      PushAudio(buffer, vecChunk, t);
+    }
+    if (t % 10 == 0) {
+      dLevelSum += JitterLevelMs(buffer);
+      PullAudio(buffer, vecPeriod, format);
+      if (t % 200 == 190) {
+        if (t + 1000 >= kAtMs) {
+          std::printf("  %+5.1f s: level %5.1f  correction %+.4f%%\n",
+                      (static_cast<double>(t) - kAtMs + 10) / 1000.0, dLevelSum / 20,
+                      buffer.drift.dCorrection * 100);
+        }
+        dLevelSum = 0;
+      }
+    }
+  }
+}
+
 double Max(const std::vector<double>& vecValues) {
   double dMax = 0;
   for (const double d : vecValues) dMax = std::max(dMax, d);
@@ -132,5 +181,7 @@ int main(int argc, char** argv) {
                   dSum / static_cast<double>(part.size()), Percentile(part, 0.0), Max(part));
     }
   }
+  PrintHiccup("stall of 60 ms", false);
+  PrintHiccup("burst of 60 ms", true);
   return 0;
 }

@@ -57,7 +57,8 @@ void PlayerReportLosses(AudioPlayer& player) {
   player.reported = losses;
   if (qwDropped == 0 && qwSilent == 0) return;
   PlayerLog(player,
-            "audio: %llu frames dropped above the maximum, %llu of silence after running dry",
+            "audio: %llu frames dropped, %llu of silence played (the device's sound came late, "
+            "stalled or in a burst)",
             static_cast<unsigned long long>(qwDropped), static_cast<unsigned long long>(qwSilent));
 }
 

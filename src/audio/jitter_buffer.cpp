@@ -6,18 +6,27 @@
 
 namespace {
 
-// Hysteresis of the drift control, in milliseconds of level error: steering
-// starts above the first and stops below the second. In between the
-// correction holds what matches the clocks' drift, so the level neither
-// hunts nor wanders.
-constexpr double kSteerOnMs = 4.0;
-constexpr double kSteerOffMs = 1.0;
-// Per millisecond of error and second of evaluation: the proportional part
-// would take the whole error away in the next second, the integral part
-// learns the clocks' drift; together they settle in a few seconds without
-// overshoot (a double pole at one half per second).
+// A level moved at once by more than this is set straight in one step; less
+// is left to the steering.
+constexpr double kStraightMs = 1.0;
+// Per millisecond of error and second of evaluation. Near the target (within
+// kNearMs) the gains are gentle: steering a settled level bends the pitch by
+// at most 0.125% beyond the clocks' drift, and the estimate moves by tens of
+// ppm a second, so it neither hunts nor starts a slow cycle (poles at 0.87 a
+// second, just under critical damping). Beyond it, errors only come from a
+// drift not learned yet: there the proportional part would take the whole
+// error away in the next second, and the integral part learns fast.
+constexpr double kNearMs = 5.0;
 constexpr double kProportionalGain = 1.0 / 1000.0;
 constexpr double kIntegralGain = 0.25 / 1000.0;
+constexpr double kNearProportionalGain = 0.25 / 1000.0;
+constexpr double kNearIntegralGain = 0.05 / 1000.0;
+
+// The gain's share of an error: dNear per ms up to kNearMs, dFar beyond.
+double Share(double dErrorMs, double dNear, double dFar) {
+  const double dNearMs = std::min(std::fabs(dErrorMs), kNearMs);
+  return std::copysign(dNear * dNearMs + dFar * (std::fabs(dErrorMs) - dNearMs), dErrorMs);
+}
 
 void ResetDriftWindow(DriftControl& drift) {
   drift.dLevelSum = 0;
@@ -25,30 +34,55 @@ void ResetDriftWindow(DriftControl& drift) {
   drift.qwFramesOut = 0;
 }
 
-void EvaluateDrift(DriftControl& drift, const AudioFormat& format) {
-  const double dMeanMs = drift.dLevelSum / drift.nLevelSamples * 1000.0 / format.nRate;
-  const double dErrorMs = dMeanMs - kAudioTargetMs;
-  if (!drift.bSteering && std::fabs(dErrorMs) > kSteerOnMs) {
-    drift.bSteering = true;
-  } else if (drift.bSteering && std::fabs(dErrorMs) < kSteerOffMs) {
-    drift.bSteering = false;
-  }
-  if (drift.bSteering) {
-    drift.dDriftEstimate = std::clamp(drift.dDriftEstimate + kIntegralGain * dErrorMs,
-                                      -kAudioMaxCorrection, kAudioMaxCorrection);
-    drift.dCorrection = std::clamp(drift.dDriftEstimate + kProportionalGain * dErrorMs,
-                                   -kAudioMaxCorrection, kAudioMaxCorrection);
-  } else {
-    drift.dCorrection = drift.dDriftEstimate;
-  }
-  ResetDriftWindow(drift);
-}
-
 // Drops the oldest nFrames held (at most the level).
 void DropOldest(JitterBuffer& buffer, size_t nFrames) {
   buffer.nOldest = (buffer.nOldest + nFrames) % buffer.nCapacity;
   buffer.nLevel -= nFrames;
   buffer.dPhase = 0;
+}
+
+// A level moved at once is put back at once: one cut or one short silence is
+// heard, where steering it back would bend the pitch for seconds (and teach
+// the drift estimate a drift the clocks do not have).
+void SetLevelStraight(JitterBuffer& buffer, double dErrorMs) {
+  DriftControl& drift = buffer.drift;
+  drift.bResync = false;
+  drift.dCorrection = drift.dDriftEstimate;
+  if (std::fabs(dErrorMs) < kStraightMs) return;
+  const auto nFrames =
+      static_cast<size_t>(std::fabs(dErrorMs) * buffer.format.nRate / 1000.0 + 0.5);
+  if (dErrorMs > 0) {
+    const size_t nDrop = std::min(nFrames, buffer.nLevel);
+    DropOldest(buffer, nDrop);
+    buffer.qwDroppedFrames += nDrop;
+  } else {
+    buffer.nSilenceFrames = nFrames;
+    buffer.qwUnderrunFrames += nFrames;
+  }
+}
+
+void EvaluateDrift(JitterBuffer& buffer) {
+  DriftControl& drift = buffer.drift;
+  const double dMeanMs = drift.dLevelSum / drift.nLevelSamples * 1000.0 / buffer.format.nRate;
+  const double dErrorMs = dMeanMs - kAudioTargetMs;
+  ResetDriftWindow(drift);
+  if (drift.bResync) {
+    SetLevelStraight(buffer, dErrorMs);
+    return;
+  }
+  drift.dDriftEstimate =
+      std::clamp(drift.dDriftEstimate + Share(dErrorMs, kNearIntegralGain, kIntegralGain),
+                 -kAudioMaxCorrection, kAudioMaxCorrection);
+  drift.dCorrection =
+      std::clamp(drift.dDriftEstimate + Share(dErrorMs, kNearProportionalGain, kProportionalGain),
+                 -kAudioMaxCorrection, kAudioMaxCorrection);
+}
+
+// Something else than the clocks moved the level: the second it happened in
+// says nothing about them.
+void MarkLevelMoved(DriftControl& drift) {
+  ResetDriftWindow(drift);
+  drift.bResync = true;
 }
 
 }  // namespace
@@ -74,6 +108,7 @@ void SetJitterFormat(JitterBuffer& buffer, const AudioFormat& format) {
   buffer.nOldest = 0;
   buffer.nLevel = 0;
   buffer.dPhase = 0;
+  buffer.nSilenceFrames = 0;
   buffer.bPlaying = false;
   buffer.bHadChunk = false;
   buffer.drift = DriftControl{};
@@ -85,7 +120,8 @@ void PushAudio(JitterBuffer& buffer, std::span<const uint8_t> chunk, uint64_t qw
   const size_t nChannels = buffer.format.nChannels;
   const size_t nFrameBytes = nChannels * sizeof(int16_t);
   const size_t nFrames = chunk.size() / nFrameBytes;
-  if (buffer.bHadChunk && qwNowMs - buffer.qwLastChunkMs > kAudioGapMs) {
+  const uint64_t qwSinceLastMs = buffer.bHadChunk ? qwNowMs - buffer.qwLastChunkMs : 0;
+  if (qwSinceLastMs > kAudioGapMs) {
     buffer.bPlaying = false;  // a new start: fill up to the target again
     ResetDriftWindow(buffer.drift);
   }
@@ -94,15 +130,21 @@ void PushAudio(JitterBuffer& buffer, std::span<const uint8_t> chunk, uint64_t qw
   if (nFrames == 0) return;
 
   // Above the maximum, the oldest go first (those held, then the chunk's own
-  // head) down to the target: one audible cut, and the latency is back.
+  // head): one audible cut, and the latency is back. Right after a chunk the
+  // level stands about half a chunk's time above its mean, so what is kept is
+  // the target and that half (of at most 40 ms: a longer wait was a stall).
   const size_t nTarget = AudioFramesIn(buffer.format, kAudioTargetMs);
   size_t nSkip = 0;
   if (buffer.nLevel + nFrames > buffer.nCapacity) {
-    const size_t nExcess = buffer.nLevel + nFrames - nTarget;
+    const uint64_t qwChunkMs = std::min<uint64_t>(qwSinceLastMs, 40);
+    const size_t nKeep =
+        nTarget + AudioFramesIn(buffer.format, static_cast<uint32_t>(qwChunkMs / 2));
+    const size_t nExcess = buffer.nLevel + nFrames - nKeep;
     const size_t nFromRing = std::min(nExcess, buffer.nLevel);
     DropOldest(buffer, nFromRing);
     nSkip = nExcess - nFromRing;
     buffer.qwDroppedFrames += nExcess;
+    MarkLevelMoved(buffer.drift);
   }
   // Copied bytewise: the chunk sits at any alignment inside its packet.
   size_t nCopied = nSkip;
@@ -114,7 +156,19 @@ void PushAudio(JitterBuffer& buffer, std::span<const uint8_t> chunk, uint64_t qw
     buffer.nLevel += nRun;
     nCopied += nRun;
   }
-  if (!buffer.bPlaying && buffer.nLevel >= nTarget) buffer.bPlaying = true;
+  if (buffer.bPlaying && !buffer.drift.bResync &&
+      buffer.nLevel > AudioFramesIn(buffer.format, kAudioBurstMs)) {
+    MarkLevelMoved(buffer.drift);  // a burst: cut with the next second's level
+  }
+  // After running dry, playing restarts at the target: what came beyond it
+  // while nothing played is late and goes unheard in the same gap.
+  if (!buffer.bPlaying && buffer.nLevel >= nTarget) {
+    if (buffer.drift.bResync) {
+      buffer.qwDroppedFrames += buffer.nLevel - nTarget;
+      DropOldest(buffer, buffer.nLevel - nTarget);
+    }
+    buffer.bPlaying = true;
+  }
 }
 
 void PullAudio(JitterBuffer& buffer, std::span<int16_t> out, const AudioFormat& played) {
@@ -132,7 +186,9 @@ void PullAudio(JitterBuffer& buffer, std::span<int16_t> out, const AudioFormat& 
   const size_t nFrames = out.size() / nChannels;
   const double dStep = 1.0 + drift.dCorrection;
   const int16_t* pRing = buffer.vecRing.data();
-  size_t nFrame = 0;
+  size_t nFrame = std::min(buffer.nSilenceFrames, nFrames);
+  std::fill(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(nFrame * nChannels), int16_t{0});
+  buffer.nSilenceFrames -= nFrame;
   for (; nFrame < nFrames && buffer.nLevel > 0; ++nFrame) {
     const int16_t* pA = pRing + buffer.nOldest * nChannels;
     // The last frame held has no neighbour yet: it is played as it is.
@@ -153,19 +209,20 @@ void PullAudio(JitterBuffer& buffer, std::span<int16_t> out, const AudioFormat& 
     }
   }
   if (nFrame < nFrames) {
-    // Dry: silence for as long as nothing comes, and nothing is dropped
-    // afterwards to make up for it; the low level then steers the
-    // correction back up, unless the pause grows into a new start.
+    // Dry: the sound is already broken, so the same gap fills the buffer up
+    // to the target again (a second gap later, or seconds of bent pitch,
+    // would be worse).
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(nFrame * nChannels), out.end(), int16_t{0});
     buffer.qwUnderrunFrames += nFrames - nFrame;
     buffer.dPhase = 0;
+    buffer.bPlaying = false;
     // A device that sends nothing says nothing about its clock.
-    ResetDriftWindow(drift);
+    MarkLevelMoved(drift);
     return;
   }
   drift.qwFramesOut += nFrames;
   if (drift.qwFramesOut >= static_cast<uint64_t>(buffer.format.nRate)) {
-    EvaluateDrift(drift, buffer.format);
+    EvaluateDrift(buffer);
   }
 }
 

@@ -19,6 +19,11 @@
 inline constexpr uint32_t kAudioTargetMs = 50;
 // About target x 1.1 + 60 ms: room for the chunks' sawtooth and a burst.
 inline constexpr uint32_t kAudioMaxMs = kAudioTargetMs * 11 / 10 + 60;
+// A level above this after a chunk is a burst, not the chunks' sawtooth
+// (chunks up to about 35 ms with their jitter, a drift at the correction's
+// limit, what a short stall delivers late): a 60 ms burst passes it from any
+// point of the sawtooth. It is cut with the next second's level.
+inline constexpr uint32_t kAudioBurstMs = kAudioTargetMs * 11 / 10 + 40;
 // A longer pause between two chunks is a new start.
 inline constexpr uint32_t kAudioGapMs = 100;
 // The largest resampling correction, as a fraction of the rate: a pitch
@@ -36,8 +41,11 @@ struct AudioFormat {
 struct DriftControl {
   double dDriftEstimate = 0;  // the part of the correction that matches the clocks
   double dCorrection = 0;     // input frames read per output frame, minus one
-  bool bSteering = false;     // outside the hysteresis band
-  double dLevelSum = 0;       // frames, summed at each pull of the current second
+  // The level was moved by something else than the clocks (the buffer ran
+  // dry, or a burst was cut): the next second's error is set straight in one
+  // step, not steered, and teaches the drift estimate nothing.
+  bool bResync = false;
+  double dLevelSum = 0;  // frames, summed at each pull of the current second
   uint32_t nLevelSamples = 0;
   uint64_t qwFramesOut = 0;  // output frames of the current second
 };
@@ -50,6 +58,7 @@ struct JitterBuffer {
   size_t nOldest = 0;            // ring index (frames) of the oldest frame held
   size_t nLevel = 0;             // frames held
   double dPhase = 0;             // position between the oldest frame and the next
+  size_t nSilenceFrames = 0;     // output frames of silence due before the next frame held
   bool bPlaying = false;         // false while filling up to the target
   bool bHadChunk = false;
   uint64_t qwLastChunkMs = 0;
@@ -80,8 +89,9 @@ void PullAudio(JitterBuffer& buffer, std::span<int16_t> out, const AudioFormat& 
 // The format the buffer holds (zero when nothing is playable).
 AudioFormat JitterFormat(JitterBuffer& buffer);
 
-// What was lost so far: frames dropped above the maximum, output frames of
-// silence after running dry.
+// What was lost so far: frames dropped (above the maximum, or to set the
+// level straight), output frames of silence (running dry, or setting the level
+// straight).
 struct AudioLosses {
   uint64_t qwDroppedFrames = 0;
   uint64_t qwUnderrunFrames = 0;

@@ -67,6 +67,7 @@ void CloseVideoDecoder(VideoDecoder& decoder) {
   decoder.nScalerWidth = 0;
   decoder.nScalerHeight = 0;
   decoder.nScalerFormat = -1;
+  decoder.nParserHeld = 0;
   std::vector<uint8_t>().swap(decoder.vecAnnexB);
   std::vector<uint8_t>().swap(decoder.vecSparePixels);
   std::vector<uint8_t>().swap(decoder.vecScratch);
@@ -75,6 +76,17 @@ void CloseVideoDecoder(VideoDecoder& decoder) {
 bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes) {
   if (!decoder.open) {
     return false;
+  }
+  if (decoder.nParserHeld + bytes.size() > kMaxParserHeldBytes) {
+    // FFmpeg has no call that empties a parser: a new one drops what the
+    // old one held. It keeps no state a later picture needs.
+    av_parser_close(decoder.parser);
+    decoder.parser = av_parser_init(AV_CODEC_ID_H264);
+    decoder.nParserHeld = 0;
+    if (decoder.parser == nullptr) {
+      decoder.open = false;  // nothing more can be parsed
+      return false;
+    }
   }
   const uint8_t* pBytes = bytes.data();
   // A span never holds more than a signed 32-bit length here: both handlers
@@ -90,6 +102,9 @@ bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes) {
     }
     pBytes += nConsumed;
     nLength -= nConsumed;
+    // A completed access unit ends with the bytes of this call it consumed.
+    decoder.nParserHeld =
+        decoder.packet->size != 0 ? 0 : decoder.nParserHeld + static_cast<size_t>(nConsumed);
     // A picture the decoder refuses is lost, but the bytes after it in this
     // call still go to the parser: they begin the next picture, or are the
     // parameter sets the stream needs from then on.

@@ -41,6 +41,8 @@ struct VideoDecoder {
   // (units, then AV_INPUT_BUFFER_PADDING_SIZE zero bytes), so a NAL unit
   // costs no heap allocation once the buffer has grown to the largest unit.
   std::vector<uint8_t> vecAnnexB;
+  // Bytes fed to the parser since it last completed an access unit.
+  size_t nParserHeld = 0;
   // The pixels of the picture that the last publication took out of the
   // FrameStore; the next picture is converted into them (same size: no
   // allocation, no zero fill) instead of into a new vector.
@@ -49,6 +51,11 @@ struct VideoDecoder {
 
 // Pictures larger than this are refused by the decoder.
 inline constexpr int64_t kMaxPicturePixels = 24 * 1000 * 1000;
+// The most the parser may hold without completing an access unit: above the
+// largest one a device's 5 MiB transfer can carry. More is no picture (the
+// parser ends one only after a slice, so samples without a slice pile up in
+// it): it is reset.
+inline constexpr size_t kMaxParserHeldBytes = 6 * 1024 * 1024;
 
 enum class DecoderOpenResult { Ok, ParserMissing, ContextFailed };
 
@@ -82,6 +89,8 @@ void OnVideoSampleEnd(void* pContext);
 // False when the open flag is clear; otherwise true when every byte was parsed
 // and every completed packet accepted (an empty span: true, nothing fed).
 // The bytes must be followed by AV_INPUT_BUFFER_PADDING_SIZE readable bytes.
+// A parser that would hold more than kMaxParserHeldBytes is reset first (what
+// it held is dropped).
 bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes);
 
 // Converts, publishes (g_FrameStore) and announces (NotifyFramePublished)

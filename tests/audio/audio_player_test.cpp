@@ -98,10 +98,14 @@ TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
   PlayerAudioFormat(player, 16, 1, 44100);
   Send(player, 441 * 6 * 2, 200);
   for (int i = 0; i < 6; ++i) EXPECT_GT(Audible(player, mono), 0);
-  // Run dry: silence, and what comes within 100 ms plays at once.
+  // Run dry: silence until it holds the target again, and what came beyond it
+  // is late: the oldest go unheard.
   EXPECT_EQ(Audible(player, mono), 0);
   Send(player, 441 * 2, 270);
-  EXPECT_GT(Audible(player, mono), 0);
+  EXPECT_EQ(Audible(player, mono), 0);
+  Send(player, 441 * 6 * 2, 275, 0x33);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Audible(player, mono, 0x3333), 441);
+  EXPECT_EQ(Audible(player, mono), 0);
   // Above the maximum the oldest go, down to the target: of 150 ms (cut to
   // 50 at once) and then 70 ms more, the last 50 ms play.
   Send(player, 441 * 15 * 2, 280, 0x11);

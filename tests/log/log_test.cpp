@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "capture/capture_log.h"
@@ -52,6 +53,10 @@ TEST(Log, LinesGoToTheSlotWithTheSessionsContextCutAt2047BytesAndTextsAreGbk) {
 TEST(Log, UserLogHasUtf8LinesAfterTheirMilliseconds) {
   const std::string szPath = testing::TempDir() + "veltrona-user-log.txt";
   std::remove(szPath.c_str());
+  const auto OpenFiles = [] {
+    return std::ranges::distance(std::filesystem::directory_iterator("/proc/self/fd"));
+  };
+  const auto nOpenFiles = OpenFiles();
   EXPECT_FALSE(OpenLogFile("/nonexistent-dir/veltrona.log"));
   ASSERT_TRUE(OpenLogFile(szPath.c_str()));
   for (const char* szLine : {kLogCapturing,
@@ -61,6 +66,7 @@ TEST(Log, UserLogHasUtf8LinesAfterTheirMilliseconds) {
     WriteLogLine(nullptr, szLine);
   }
   CloseLogFile();
+  EXPECT_EQ(OpenFiles(), nOpenFiles);  // closed, not left open
   WriteLogLine(nullptr, "after the close");
   std::ifstream file(szPath);
   std::string szLine, szTexts;

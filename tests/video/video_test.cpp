@@ -1,5 +1,6 @@
 // The video pipeline against x264 streams and FFmpeg's own decode of them.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <atomic>
@@ -172,6 +173,7 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
       {R, Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 1, 0, 4}, d}), Cat({s, d})},
       {R, Cat({{1, 0x42, 0, 0x1E, 0xFF, 0x21, 0, 4}, d, {1, 0, 12}, b}), Cat({s, d, s, b})},
       {R, {1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, {}},
+      {R, Cat({{1, 0x64, 0, 0x1F, 0xFF, 0xE1, 0, 4}, d, {1, 0, 0}}), Cat({s, d, s})},
       {R, {}, {}},
       {R, record, {}, -8},
       {U, Cat({P(b), P(c)}), Cat({s, b, s, c})},
@@ -218,6 +220,31 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
   DrainDecoder(decoder_);
   EXPECT_TRUE(g_Record.fed.empty());
   EXPECT_EQ(g_Published.size(), cases.size() + 1);
+}
+
+// Samples without a slice never end an access unit in FFmpeg's parser: 40 MiB of filler stay
+// within the video side's allowance, and the stream after them still decodes.
+TEST_F(Video, SamplesWithoutASliceCannotGrowMemory) {
+  const auto stream = MakeH264Stream({.nWidth = 64, .nHeight = 48, .nFrames = 3});
+  const auto expected = ReferenceDecode(JoinAccessUnits(stream.accessUnits));
+  Feed(stream.accessUnits);
+  const Bytes filler = MakeLengthPrefixed(Cat({{0x0C}, Bytes(1 << 20, 0xFF), {0x80}}));
+  g_Record = FeedRecord{};  // the feed recorder keeps nothing
+  // What the heap holds (glibc's count; a sanitizer's allocator is not counted).
+  const auto HeapInUse = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
+  const size_t nBefore = HeapInUse();
+  size_t nMost = nBefore;
+  for (int i = 0; i < 40; ++i) {
+    Slot(Kind::Units, filler);
+    Slot(Kind::End);
+    nMost = std::max(nMost, HeapInUse());
+  }
+  EXPECT_LE(nMost - nBefore, size_t{16} << 20);  // the video side's allowance besides pictures
+  Feed(stream.accessUnits);
+  ASSERT_EQ(g_Published.size(), 2 * expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_TRUE(g_Published[expected.size() + i] == expected[i]) << "picture " << i;
+  }
 }
 
 // Every column of every width (libswscale's SIMD converters work in blocks of 8 to 32 pixels) in
