@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The sound a user hears, through SDL's disk audio driver (the raw output in a
 # file): the simulated phone's 1 kHz tone comes out at its frequency and level
-# with no gaps after the first 300 ms, until M mutes it; --no-audio writes
+# with no gaps once start-up is over, until M mutes it; --no-audio writes
 # nothing audible; --help says how to start the program.
 source "$(dirname "$0")/lib.sh"
 
@@ -17,7 +17,8 @@ run_with() {
   WINDOW=$(window_id) || fail "no window"
 }
 
-# 48 kHz 16-bit stereo. From 300 ms after the first sound to 50 ms before the
+# 48 kHz 16-bit stereo. From 1 s after the first sound (the window, the font
+# and the first pictures all start then) to 50 ms before the
 # last (once the window is closed the card plays silence until the program
 # ends), no half millisecond is silent (a 1 kHz sine is never at zero that
 # long); the zero crossings give the frequency.
@@ -28,7 +29,7 @@ data = open(sys.argv[1], 'rb').read()
 samples = struct.unpack('<%dh' % (len(data) // 2), data[:len(data) // 2 * 2])
 left, right = samples[0::2], samples[1::2]
 sounding = [i for i, v in enumerate(left) if v != 0] or sys.exit('no sound at all')
-first, last = sounding[0] + 300 * 48, sounding[-1] - 50 * 48
+first, last = sounding[0] + 1000 * 48, sounding[-1] - 50 * 48
 if last - first < 2 * 48000:
     sys.exit('only %d ms of sound' % ((last - first) // 48))
 silent = 0
@@ -52,7 +53,7 @@ start_xvfb
 make_stream "$WORK/stream.h264" 320 240 8 1
 
 run_with "$WORK/sound.raw"
-wait_until 30 "4 s of sound" '[[ $(stat -c %s "$WORK/sound.raw" 2>/dev/null || echo 0) -ge 768000 ]]'
+wait_until 30 "5 s of sound" '[[ $(stat -c %s "$WORK/sound.raw" 2>/dev/null || echo 0) -ge 960000 ]]'
 xdotool windowfocus --sync "$WINDOW" key m
 wait_until 10 "the mute in the log" 'grep -q "audio: muted" "$WORK/log.txt"'
 close_program

@@ -16,7 +16,13 @@ expect_refusal() {
   [[ -n $box ]] || fail "no message box for '$1': $(cat "$WORK/stderr.txt")"
   ! xwininfo -name "Veltrona - iOS" >/dev/null 2>&1 || fail "a mirror window came up"
   grep -qxF "$1" "$WORK/stderr.txt" || fail "standard error lacks '$1'"
-  xdotool key --window "$box" Return
+  # A box mapped a moment ago may miss the key (or xdotool may fail on it):
+  # pressed again until the program has ended.
+  local deadline=$((SECONDS + 10))
+  while kill -0 "$PROGRAM_PID" 2>/dev/null && [[ $SECONDS -lt $deadline ]]; do
+    xdotool key --window "$box" Return 2>/dev/null || true
+    sleep 0.5
+  done
   ended_with 2
   echo "refused with '$1', exit code 2"
 }
