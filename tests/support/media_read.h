@@ -1,4 +1,4 @@
-// A recording read back by FFmpeg: every picture decoded (and compared as
+// A recording (or a PNG) read back by FFmpeg: every picture decoded (and compared as
 // BGRA), the decode errors, the pictures' times and the sound's bytes.
 #pragma once
 
