@@ -1,6 +1,6 @@
 // The recorder as the capture thread feeds it: a recording started in the
-// middle of a stream, past the pre-roll's bound, into a file that cannot be
-// made. (The time line's tests and e2e record_reconnect cover a reconnect.)
+// middle of a stream, past the pre-roll's bound, across a reconnect, into a
+// file that cannot be made.
 #include "record/recorder.h"
 
 #include <gtest/gtest.h>
@@ -56,11 +56,12 @@ class RecorderTest : public ::testing::Test {
   }
 
   // Pictures [nFrom, nTo) of the stream as the capture thread hands them on,
-  // with 800 frames of sound each, at device and local time i x 16.67 ms.
-  void Feed(size_t nFrom, size_t nTo) {
+  // with 800 frames of sound each, at device time i x 16.67 ms and local
+  // time qwTicksBase ms later.
+  void Feed(size_t nFrom, size_t nTo, uint64_t qwTicksBase = 0) {
     for (size_t i = nFrom; i < nTo; ++i) {
       const int64_t i64Ns = static_cast<int64_t>(i) * kFrameNs;
-      g_qwTicks = static_cast<uint64_t>(i64Ns / 1000000);
+      g_qwTicks = qwTicksBase + static_cast<uint64_t>(i64Ns / 1000000);
       const DeviceSample& sample = m_Samples[i];
       if (!sample.record.empty())
         RecorderParameterSets(*m_pRecorder, sample.record.data(),
@@ -127,6 +128,27 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
     EXPECT_EQ(read.sound.size(), (40 - c.nFirst) * 800 * 4);
     EXPECT_EQ(g_Events, (std::vector{c.started, RecordEvent::Saved}));
   }
+}
+
+// The device goes away for two seconds and comes back with its clock started
+// over: the same file goes on, after the time without a device.
+TEST_F(RecorderTest, AReconnectContinuesTheFile) {
+  Make();
+  RecorderStart(*m_pRecorder, m_szPath);
+  RecorderNewConnection(*m_pRecorder, 0);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 20);
+  RecorderNewConnection(*m_pRecorder, 2333);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 20, 2000);  // the device's clock starts over, the local one runs on
+  const ReadBack read = Finish();
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  ASSERT_EQ(read.pictures.size(), 40u);
+  EXPECT_TRUE(read.pictures[20] == m_Reference[0]);
+  ASSERT_EQ(read.vecVideoPtsUs.size(), 40u);
+  EXPECT_NEAR(static_cast<double>(read.vecVideoPtsUs[20]), 2000000, 2000);
+  for (size_t i = 1; i < read.vecVideoPtsUs.size(); ++i)
+    EXPECT_GT(read.vecVideoPtsUs[i], read.vecVideoPtsUs[i - 1]) << i;
 }
 
 TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
