@@ -11,7 +11,7 @@ ReadBack ReadRecording(const std::string& szPath) {
   ReadBack result;
   AVFormatContext* pFormat = nullptr;
   if (avformat_open_input(&pFormat, szPath.c_str(), nullptr, nullptr) < 0) return result;
-  result.bOpened = avformat_find_stream_info(pFormat, nullptr) >= 0;
+  avformat_find_stream_info(pFormat, nullptr);
   const int nVideo = av_find_best_stream(pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   const int nAudio = av_find_best_stream(pFormat, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   AVCodecContext* pDecoder = avcodec_alloc_context3(nullptr);

@@ -11,7 +11,6 @@
 namespace vtest {
 
 struct ReadBack {
-  bool bOpened = false;
   std::vector<ReferencePicture> pictures;
   std::vector<int64_t> vecVideoPtsUs;  // in file order
   int nDecodeErrors = 0;
