@@ -21,9 +21,6 @@ using namespace vtest;
 namespace {
 
 std::atomic<uint64_t> g_qwTicks{0};
-uint64_t TestTicks() {
-  return g_qwTicks.load();
-}
 
 std::mutex g_EventMutex;
 std::vector<RecordEvent> g_Events;
@@ -52,7 +49,7 @@ class RecorderTest : public ::testing::Test {
   void Make(size_t nMaxPrerollBytes = kMaxPrerollBytes) {
     RecorderHooks hooks;
     hooks.pfnEvent = OnEvent;
-    hooks.pfnTicks = TestTicks;
+    hooks.pfnTicks = [] { return g_qwTicks.load(); };
     hooks.nMaxPrerollBytes = nMaxPrerollBytes;
     m_pRecorder = CreateRecorder(hooks);
     ASSERT_NE(m_pRecorder, nullptr);
@@ -94,30 +91,10 @@ class RecorderTest : public ::testing::Test {
 };
 
 // Started between keyframes: the file begins with the last keyframe received
-// and every picture since, so its first picture decodes.
-TEST_F(RecorderTest, StartedMidStreamBeginsAtTheLastKeyframe) {
-  Make();
-  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
-  Feed(0, 15);
-  RecorderStart(*m_pRecorder, m_szPath);
-  EXPECT_TRUE(RecorderIsRecording(*m_pRecorder));
-  Feed(15, 25);
-  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);  // said again: the file goes on
-  Feed(25, 40);
-  const ReadBack read = Finish();
-  EXPECT_EQ(read.nDecodeErrors, 0);
-  ASSERT_EQ(read.pictures.size(), 30u);
-  EXPECT_TRUE(read.pictures.front() == m_Reference[10]);
-  EXPECT_TRUE(read.pictures.back() == m_Reference[39]);
-  EXPECT_EQ(read.vecVideoPtsUs.front(), 0) << "the file starts at 0";
-  EXPECT_EQ(read.sound.size(), size_t{30 * 800 * 4});
-  EXPECT_EQ(g_Events, (std::vector{RecordEvent::Started, RecordEvent::Saved}));
-}
-
-// Past the pre-roll's bound the recording begins at the next keyframe and says so.
-TEST_F(RecorderTest, PastThePrerollBoundItBeginsAtTheNextKeyframe) {
-  // Room for any one keyframe, not for a keyframe with four pictures and five
-  // pieces of sound after it.
+// and every picture since, so its first picture decodes. Past the pre-roll's
+// bound (room for any one keyframe, not for one with the four pictures and
+// five pieces of sound after it) it begins at the next keyframe, and says so.
+TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
   size_t nBound = 0, nFirstFive = 5 * 800 * 4;
   for (size_t i = 0; i < m_Samples.size(); ++i) {
     size_t nBytes = 0;
@@ -126,16 +103,31 @@ TEST_F(RecorderTest, PastThePrerollBoundItBeginsAtTheNextKeyframe) {
     if (i >= 10 && i < 15) nFirstFive += nBytes;
   }
   ASSERT_GT(nFirstFive, nBound);
-  Make(nBound);
-  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
-  Feed(0, 15);
-  RecorderStart(*m_pRecorder, m_szPath);
-  Feed(15, 40);
-  const ReadBack read = Finish();
-  EXPECT_EQ(read.nDecodeErrors, 0);
-  ASSERT_EQ(read.pictures.size(), 20u);
-  EXPECT_TRUE(read.pictures.front() == m_Reference[20]);
-  EXPECT_EQ(g_Events, (std::vector{RecordEvent::StartedAtNextKeyframe, RecordEvent::Saved}));
+  const struct {
+    size_t nMaxPrerollBytes, nFirst;
+    RecordEvent started;
+  } cases[] = {{kMaxPrerollBytes, 10, RecordEvent::Started},
+               {nBound, 20, RecordEvent::StartedAtNextKeyframe}};
+  for (const auto& c : cases) {
+    g_Events.clear();
+    std::remove(m_szPath.c_str());  // else the second recording goes to "... (2).mkv"
+    Make(c.nMaxPrerollBytes);
+    RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+    Feed(0, 15);
+    RecorderStart(*m_pRecorder, m_szPath);
+    EXPECT_TRUE(RecorderIsRecording(*m_pRecorder));
+    Feed(15, 25);
+    RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);  // said again: the file goes on
+    Feed(25, 40);
+    const ReadBack read = Finish();
+    EXPECT_EQ(read.nDecodeErrors, 0);
+    ASSERT_EQ(read.pictures.size(), 40 - c.nFirst);
+    EXPECT_TRUE(read.pictures.front() == m_Reference[c.nFirst]);
+    EXPECT_TRUE(read.pictures.back() == m_Reference[39]);
+    EXPECT_EQ(read.vecVideoPtsUs.front(), 0) << "the file starts at 0";
+    EXPECT_EQ(read.sound.size(), (40 - c.nFirst) * 800 * 4);
+    EXPECT_EQ(g_Events, (std::vector{c.started, RecordEvent::Saved}));
+  }
 }
 
 // The device goes away for two seconds and comes back with its clock started

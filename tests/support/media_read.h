@@ -1,4 +1,4 @@
-// A recording read back by FFmpeg: every picture decoded (and compared as
+// A recording (or a PNG) read back by FFmpeg: every picture decoded (and compared as
 // BGRA), the decode errors, the pictures' times and the sound's bytes.
 #pragma once
 
@@ -11,7 +11,6 @@
 namespace vtest {
 
 struct ReadBack {
-  bool bOpened = false;
   std::vector<ReferencePicture> pictures;
   std::vector<int64_t> vecVideoPtsUs;  // in file order
   int nDecodeErrors = 0;

@@ -21,14 +21,12 @@ CloseWindow "$nWindow" alt+F4
 EndedWith recording 0
 tr -d '\r' <"$szWork/recording-log.txt" | grep 'record:\|screenshot:' || true
 ls "$WORK/saved"
-ffmpeg -v error -nostdin -i "$WORK/saved/rec.mp4" -f null - 2>"$WORK/decode.txt" ||
-  fail "FFmpeg cannot read the recording"
-[ ! -s "$WORK/decode.txt" ] || { cat "$WORK/decode.txt"; fail "FFmpeg found errors in the recording"; }
+szErrors=$(ffmpeg -v error -nostdin -i "$WORK/saved/rec.mp4" -f null - 2>&1) || fail "FFmpeg cannot read it"
+[ -z "$szErrors" ] || fail "FFmpeg found errors in the recording: $szErrors"
 nPictures=$(ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames \
   -of csv=p=0 "$WORK/saved/rec.mp4")
 szSound=$(ffprobe -v error -select_streams a -show_entries stream=codec_name -of csv=p=0 \
   "$WORK/saved/rec.mp4")
-echo "recording: $nPictures pictures, sound $szSound"
 [ "$nPictures" -ge 30 ] || fail "only $nPictures pictures recorded"
 [ "$szSound" = pcm_s16le ] || fail "no PCM sound in the recording"
 szShot=$(ls "$WORK"/saved/*.png | head -n 1)
