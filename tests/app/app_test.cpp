@@ -40,52 +40,47 @@ void ShellSetFullscreen(bool bFullscreen) {
 
 namespace {
 
-// A log that cannot be opened is said, and the program runs on.
-TEST(Startup, RefusalsAndTheCloseGiveTheirExitCodes) {
+// A log that cannot be opened is said, and the program runs on. Unknown
+// arguments are still ignored, but said on standard error and in the window;
+// --fullscreen reaches the shell once the window is there.
+TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
+  const std::string szUdid = "00008101-000A1B2C3D4E5F60";
   const std::string szLongest = "\xC3\xA9" + std::string(61, 'x');  // non-ASCII is fine
   const std::string szNoDir = "/nonexistent-dir/veltrona.log";
-  const std::tuple<std::optional<std::string>, bool, const char*, int, std::string> cases[] = {
-      {std::nullopt, true, "", 2, "box: " + std::string(kTextMissingUdid) + "\n"},
-      {"", true, "", 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
-      {std::string(64, 'a'), true, "", 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
-      {"00008101-000A1B2C3D4E5F60", false, "", 3, ""},  // no display: no box either
-      {szLongest, true, "", 0, "loop\n"},               // the window is closed at once
-      {szLongest, true, szNoDir.c_str(), 0,
-       "notice: " + std::string(kTextLogNotOpenedPrefix) + szNoDir + "\nloop\n"},
+  const std::string szNoLog = "notice: " + std::string(kTextLogNotOpenedPrefix) + szNoDir + "\n";
+  const std::string szUnknown = std::string(kTextUnknownOptionsPrefix) + "--no-audo x";
+  struct Case {
+    std::optional<std::string> szUdid;
+    std::vector<std::string> vecArguments;
+    const char* szLog;
+    int nExit;
+    std::string szShell, szNotice = {};
+    bool bWindow = true;
   };
-  UseVirtualClock(1000);
-  for (const auto& [szUdid, bWindow, szLog, nExit, szShell] : cases) {
+  const Case cases[] = {
+      {std::nullopt, {}, "", 2, "box: " + std::string(kTextMissingUdid) + "\n"},
+      {"", {}, "", 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
+      {std::string(64, 'a'), {}, "", 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
+      {szUdid, {}, "", 3, "", "", false},  // no display: no box either
+      {szLongest, {}, "", 0, "loop\n"},    // the window is closed at once
+      {szLongest, {}, szNoDir.c_str(), 0, szNoLog + "loop\n"},
+      {szUdid, {"--fullscreen", "--no-audio"}, "", 0, "fullscreen\nloop\n"},
+      {szUdid, {"--no-audo", "x"}, "", 0, "stderr: " + szUnknown + "\nloop\n", szUnknown},
+  };
+  UseVirtualClock(1'000'000);  // later than any notice of an earlier test
+  for (const Case& c : cases) {
     vsim::Reset();
     g_szShell.clear();
-    g_bWindowCanBeCreated = bWindow;
-    setenv("VELTRONA_LOG", szLog, 1);
-    EXPECT_EQ(RunMirror(szUdid ? &*szUdid : nullptr), nExit);
-    EXPECT_EQ(g_szShell, szShell);
+    g_bWindowCanBeCreated = c.bWindow;
+    setenv("VELTRONA_LOG", c.szLog, 1);
+    const uint64_t qwStart = ClockTicks();  // the capture thread's waits move it on
+    EXPECT_EQ(RunMirror(c.szUdid ? &*c.szUdid : nullptr, ReadMirrorOptions(c.vecArguments)),
+              c.nExit);
+    EXPECT_EQ(g_szShell, c.szShell);
+    EXPECT_EQ(CurrentWindowNotice(qwStart), c.szNotice);
   }
   unsetenv("VELTRONA_LOG");
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
-  UseRealClock();
-}
-
-// Unknown arguments are still ignored, but said on standard error and in the
-// window; --fullscreen reaches the shell once the window is there.
-TEST(Startup, OptionsAfterTheUdidReachTheShellAndTheUser) {
-  const std::string szUdid = "00008101-000A1B2C3D4E5F60";
-  const std::string szUnknown = std::string(kTextUnknownOptionsPrefix) + "--no-audo x";
-  const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
-      {{"--fullscreen", "--no-audio"}, "fullscreen\nloop\n", ""},
-      {{"--no-audo", "x"}, "stderr: " + szUnknown + "\nloop\n", szUnknown},
-  };
-  UseVirtualClock(1'000'000);  // later than any notice of an earlier test
-  for (const auto& [vecArguments, szShell, szNotice] : cases) {
-    vsim::Reset();
-    g_szShell.clear();
-    g_bWindowCanBeCreated = true;
-    const uint64_t qwStart = ClockTicks();  // the capture thread's waits move it on
-    EXPECT_EQ(RunMirror(&szUdid, ReadMirrorOptions(vecArguments)), 0);
-    EXPECT_EQ(g_szShell, szShell);
-    EXPECT_EQ(CurrentWindowNotice(qwStart), szNotice);
-  }
   UseRealClock();
 }
 

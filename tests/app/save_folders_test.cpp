@@ -8,7 +8,6 @@ namespace {
 TEST(SaveFolders, ReadsTheXdgEntry) {
   const char szText[] =
       "# This file is written by xdg-user-dirs-update\n"
-      "XDG_DESKTOP_DIR=\"$HOME/Escritorio\"\n"
       "XDG_PICTURES_DIR=\"$HOME/Imágenes\"\n"
       "  XDG_VIDEOS_DIR=\"/srv/vídeos\"\r\n"
       "XDG_MUSIC_DIR=$HOME/Music\n"
@@ -17,7 +16,6 @@ TEST(SaveFolders, ReadsTheXdgEntry) {
   const std::pair<const char*, const char*> cases[] = {
       {"XDG_PICTURES_DIR", "/home/ana/Imágenes"},
       {"XDG_VIDEOS_DIR", "/srv/vídeos"},
-      {"XDG_DESKTOP_DIR", "/home/ana/Escritorio"},
       {"XDG_MUSIC_DIR", ""},      // not quoted
       {"XDG_DOCUMENTS_DIR", ""},  // neither $HOME nor absolute
       {"XDG_TEMPLATES_DIR", ""},

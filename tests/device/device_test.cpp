@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "capture/link_report.h"
 #include "capture/session_callbacks.h"
 #include "device/capture_thread.h"
 #include "device/serial_number.h"
@@ -22,8 +23,8 @@ constexpr uint64_t kStart = 1'000'000;
 std::vector<std::pair<std::string, uint64_t>> g_vecLog;  // each line with its virtual time
 std::function<void(const std::string&)> g_onLine;
 
-// The log, a word a line, with "+<ms>" for each stretch of virtual time
-// between the lines and after the last.
+// The log, a word a line (link reports too: S<devices of the vendor seen>, A, R, L),
+// with "+<ms>" for each stretch of virtual time between the lines and after the last.
 std::string LogWords() {
   const std::pair<const char*, const char*> names[] = {
       {kLogInitialising, "init"},        {kLogOpenDeviceOk, "open"},
@@ -86,7 +87,6 @@ auto Fields(const UsbConfigChoice& c) {
 TEST(Udid, SerialsInTheirNormalFormAndSessionsOnlyForAUdidThatFits) {
   const std::pair<const char*, const char*> cases[] = {
       {"az`{AZ@[0000000000000000", "AZ`{AZ@[-0000000000000000"},  // only a-z change
-      {"ABCDEF0123456789ABCDEF0123456789ABCDEF01", "abcdef0123456789abcdef0123456789abcdef01"},
       {"AZ@[az`{\xC3\x89", "az@[az`{\xC3\x89"},
   };
   for (const auto& [szIn, szOut] : cases) EXPECT_EQ(NormaliseSerialNumber(szIn), szOut);
@@ -128,18 +128,18 @@ TEST(Device, CaptureInterfaceAndItsEndpointsAreChosenFromTheLayout) {
 }
 
 TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
-  const std::string szOpen = "init open Found MuxConfig[1]  Interface[1] ";
+  const std::string szOpen = "init open A Found MuxConfig[1]  Interface[1] ";
   const std::string szFound =
       szOpen + "Found MuxConfig[2]  Interface[1] Found QtConfig[2]  Interface[2] in-capture ";
   const std::string szSwitch = szOpen + "not-capture +1000 mode-on +2000 ";
-  const std::string szCapture = szFound + "+1000 capturing name ";
-  // Switched, captured, lost (the next attempt closes the lost handle), absent
-  // for three attempts, back, and stopped when capturing again: mode-off goes
-  // out on the claimed interface before the close, with no pause between
+  const std::string szCapture = szFound + "+1000 capturing R name ";
+  // Switched, captured, lost at once (the next attempt closes the lost handle),
+  // absent for three attempts, back, and stopped when capturing again: mode-off
+  // goes out on the claimed interface before the close, with no pause between
   // attempts before the stop's own second.
-  const std::string szReconnect = szSwitch + szCapture + "gone +1000 " +
-                                  "init absent +1000 init absent +1000 init absent +1000 " +
-                                  szSwitch + szCapture + "+1000 ";
+  const std::string szAbsent = "init absent S0 +1000 ";
+  const std::string szReconnect = szSwitch + szCapture + "gone L +1000 " + szAbsent + szAbsent +
+                                  szAbsent + szSwitch + szCapture + "+1000 ";
   const std::string szConnect = " open control-on close open cfg2 claim2";
   const std::string szReconnectEvents = szConnect + " close" + szConnect + " control-off close";
   struct Case {
@@ -148,7 +148,7 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
     std::string szStopOn, szLog, szEvents;
   };
   const Case cases[] = {
-      {kRunRunning, "", kLogOpenDeviceFailed, "init absent +2000 ", " open close open close"},
+      {kRunRunning, "", kLogOpenDeviceFailed, "init absent S2 +2000 ", " open close open close"},
       {kRunRunning, "cold", kLogCapturing, szReconnect, szReconnectEvents},
       {kRunStopRequested, "capture", "", "+1000 ", ""},  // before the first look
       {kRunStopped, "capture", "", "+1000 ", ""},
@@ -165,6 +165,11 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
   g_Callbacks.onLog = [](void*, const char* szText) {
     g_vecLog.emplace_back(szText, ClockTicks());
     g_onLine(szText);
+  };
+  g_Callbacks.onLinkReport = [](void*, const LinkReport& r) {
+    const bool bSearch = r.stage == LinkStage::Searching;
+    const std::string szSeen = bSearch ? std::to_string(r.nVendorDevices) : "";
+    g_vecLog.emplace_back("SARL"[static_cast<int>(r.stage)] + szSeen, ClockTicks());
   };
   EXPECT_EQ(CaptureThreadProc(nullptr), 0u);
   std::string szPrinted;
@@ -211,6 +216,7 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
   std::string szSerials = "szSerialNumber : \n";
   for (int i = 0; i < 7; ++i) szSerials += "szSerialNumber : " + std::string(kSerial) + "\n";
   EXPECT_EQ(szPrinted, szSerials);
+  g_Callbacks.onLinkReport = nullptr;
 }
 
 }  // namespace

@@ -8,14 +8,12 @@ start_xvfb
 # band_shown <window> <still.png>: the picture above the band; in the band,
 # light text and, in its bottom rows, the picture darkened.
 band_shown() {
-  picture_shown "$1" "$2" band || return 1
-  import -window "$1" "$WORK/shot.png" || return 1
-  local ch lit shot picture
-  ch=$(identify -format '%h' "$WORK/shot.png")
-  lit=$(convert "$WORK/shot.png" -crop "x$((ch / 12))+0+$((ch - ch / 12))" +repage -format '%[fx:maxima]' info:)
-  shot=$(convert "$WORK/shot.png" -crop "x2+0+$((ch - 2))" +repage -format '%[fx:mean]' info:)
-  picture=$(convert "$2" -resize "$(identify -format '%wx%h' "$WORK/shot.png")!" -crop "x2+0+$((ch - 2))" \
-    +repage -format '%[fx:mean]' info:)
+  picture_shown "$1" "$2" band && import -window "$1" "$WORK/shot.png" || return 1
+  local w h lit shot picture
+  read -r w h < <(identify -format '%w %h\n' "$WORK/shot.png")
+  lit=$(convert "$WORK/shot.png" -crop "x$((h / 12))+0+$((h - h / 12))" +repage -format '%[fx:maxima]' info:)
+  shot=$(convert "$WORK/shot.png" -crop "x2+0+$((h - 2))" +repage -format '%[fx:mean]' info:)
+  picture=$(convert "$2" -resize "${w}x$h!" -crop "x2+0+$((h - 2))" +repage -format '%[fx:mean]' info:)
   echo "band: text up to $lit; bottom rows $shot, the picture's $picture"
   awk -v l="$lit" -v a="$shot" -v b="$picture" 'BEGIN { exit !(l > 0.9 && a < 0.75 * b) }'
 }

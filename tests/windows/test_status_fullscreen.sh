@@ -16,7 +16,6 @@ VELTRONA_SIM_SERIAL=00008101000A1B2C3D4E5F61 VELTRONA_SIM_TRANSCRIPT="$(WinPath 
   StartWine status "$szBuild/veltrona.exe" "$UDID"
 nWindow="$(FindWindow 'Veltrona - iOS')" || fail "no mirror window"
 read -r nWidth nHeight < <(Size "$nWindow" | tr x ' ')
-echo "window ${nWidth}x${nHeight}"
 nMiddle=$((nHeight / 2))
 wait_until 30 "the status line" "Lit $nWindow $((nWidth - 40))x40+20+$((nMiddle - 45))"
 wait_until 30 "the hint line" "Lit $nWindow $((nWidth - 40))x40+20+$((nMiddle + 2))"
