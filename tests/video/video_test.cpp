@@ -170,9 +170,8 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
       {U, {}, {}},
       {U, {}, {}, -5},
       {U, {}, {}, 5}};
-  for (size_t nCut = 0; nCut < record.size(); ++nCut) {
+  for (size_t nCut = 0; nCut < record.size(); ++nCut)
     cases.push_back({R, Bytes(record.begin(), record.begin() + nCut), {}});
-  }
   // A prefix starting in the last three bytes, or a length running past the end.
   for (const Bytes& tail : {Bytes{0}, Bytes{0, 0}, Bytes{0, 0, 9}, Bytes{0xFF, 0xFF, 0xFF, 0xFF},
                             Bytes{0x7F, 0xFF, 0xFF, 0xFC}, Bytes{0x80, 0, 0, 0}, Bytes{0, 1, 0, 4},
@@ -248,9 +247,8 @@ TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
         AV_PIX_FMT_YUV444P, AV_PIX_FMT_RGB24, AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUYV422}) {
     for (int w : widths) {
       const int h = w % 10 == 0 || w > 160 ? 129 : 6;  // row stripes, a short last one; or one
-      if (w % 2 == 0 || format == AV_PIX_FMT_YUV444P || format == AV_PIX_FMT_RGB24) {
+      if (w % 2 == 0 || format == AV_PIX_FMT_YUV444P || format == AV_PIX_FMT_RGB24)
         shapes.emplace_back(w, h, format);
-      }
     }
   }
   VideoDecoder decoder;
