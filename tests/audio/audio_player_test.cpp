@@ -50,8 +50,7 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
     SCOPED_TRACE(c.szName);
     AudioPlayer player;
     player.bCardOpen = true;
-    int nLines = 0;
-    int nReopens = 0;
+    int nLines = 0, nReopens = 0;
     player.pfnLog = [](void* pCount, const char*) { ++*static_cast<int*>(pCount); };
     player.pLogContext = &nLines;
     player.pfnFormatChanged = [](void* pCount) { ++*static_cast<int*>(pCount); };

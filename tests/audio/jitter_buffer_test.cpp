@@ -24,12 +24,9 @@ struct Scenario {
 };
 
 struct Outcome {
-  double dMaxLevelMs = 0;
-  double dSettledMeanMs = 0;
+  double dMaxLevelMs = 0, dSettledMeanMs = 0, dMaxCorrection = 0, dFinalCorrection = 0;
   int nJumps = 0;  // places where the played sine is not smooth
   int nWritesPastThePeriod = 0;
-  double dMaxCorrection = 0;
-  double dFinalCorrection = 0;
   // From a stall or burst on: the correction's distance from the drift; in means of 200 ms, the
   // last time the level was over 5 ms off the target, its farthest swing past it the other way.
   double dCorrectionOffDrift = 0, dOvershootMs = 0;
@@ -54,9 +51,7 @@ Outcome Simulate(const Scenario& scenario) {
   uint64_t qwSent = 0;        // device frames made so far
   double dDeviceStartMs = 0;  // when the device's clock (of this format) began
   double dLevelSum = 0;
-  int nLevelSamples = 0;
-  int nPrevious = 0;
-  int nPreviousStep = 0;
+  int nLevelSamples = 0, nPrevious = 0, nPreviousStep = 0;
   const uint32_t nEventMs = scenario.nBurstMs != 0 ? scenario.nBurstAtMs : scenario.nPauseAtMs;
   double dWindowSum = 0;
   std::vector<uint8_t> vecChunk;

@@ -33,9 +33,8 @@ inline Bytes F64(double dValue) {
 // Bytes from hexadecimal pairs, spaces allowed: "0d000000 6b727473".
 inline Bytes Hex(std::string_view szHex) {
   Bytes bytes;
-  for (size_t i = 0; i < szHex.size(); i += szHex[i] == ' ' ? 1 : 2) {
+  for (size_t i = 0; i < szHex.size(); i += szHex[i] == ' ' ? 1 : 2)
     if (szHex[i] != ' ') bytes.push_back(std::stoi(std::string(szHex.substr(i, 2)), nullptr, 16));
-  }
   return bytes;
 }
 inline std::string H(std::span<const uint8_t> bytes) {

@@ -50,10 +50,9 @@ TEST(DeviceNameLookup, NameIsWhatTheToolWrote) {
       std::ofstream(path / "ideviceinfo") << "#!/bin/sh\nPATH=/usr/bin:/bin\n" << szBody << "\n";
       fs::permissions(path / "ideviceinfo", fs::perms::owner_all);
     }
-    FILE* pPipe = popen(("trap '' PIPE; echo typed | PATH='" + (dir / "bin").string() + "' '" +
-                         probe.string() + "'")
-                            .c_str(),
-                        "r");
+    const std::string szRun =
+        "trap '' PIPE; echo typed | PATH='" + (dir / "bin").string() + "' '" + probe.string() + "'";
+    FILE* pPipe = popen(szRun.c_str(), "r");
     std::string szOut(2 * kDeviceNameCapacity, '\0');
     szOut.resize(fread(szOut.data(), 1, szOut.size(), pPipe));
     EXPECT_EQ(pclose(pPipe), nExit << 8) << szName;

@@ -99,7 +99,7 @@ TEST(SimScenario, TextsBecomeSettingsOrAreRefused) {
   }
 }
 
-TEST_F(SimDevice, ReportsWhatTheHostGetsWrong) {
+TEST_F(SimDevice, ReportsWhatTheHostGetsWrongAndASilentOneHearsNothing) {
   Claim({});
   ASSERT_EQ(Read(), 16);                                             // its ping
   Write({16, 0, 0, 0, 'g', 'n', 'i', 'p', 0, 0, 0, 0, 0, 0, 0, 0});  // 0 where 1 belongs
@@ -116,12 +116,11 @@ TEST_F(SimDevice, ReportsWhatTheHostGetsWrong) {
   ASSERT_EQ(errors.size(), std::size(expected));
   for (size_t i = 0; i < errors.size(); ++i)
     EXPECT_EQ(errors[i].rfind(std::string("device 0: ") + expected[i], 0), 0u) << errors[i];
-}
 
-TEST_F(SimDevice, SilentDeviceTimesOutOnTheClockAndHearsNothing) {
-  vsim::DeviceConfig config;
-  config.bSilent = true;
-  Claim(config);
+  // A silent device times out on the clock and hears nothing.
+  vsim::DeviceConfig silent;
+  silent.bSilent = true;
+  Claim(silent);
   const uint64_t qwBefore = ClockTicks();
   EXPECT_EQ(Read(), kUsbTimeoutResult);
   EXPECT_EQ(ClockTicks() - qwBefore, 1000u);
@@ -151,9 +150,9 @@ TEST(SimChaos, SeededDamageInsideItsWindow) {
 
 TEST(SimStream, StreamsWithoutAPictureToSendAreRefused) {
   // Not H.264; a slice without parameter sets before it; nothing.
-  for (const std::vector<uint8_t>& stream :
-       {std::vector<uint8_t>{1, 2, 3, 4, 5}, std::vector<uint8_t>{0, 0, 0, 1, 0x65, 0x88, 0x84, 0},
-        std::vector<uint8_t>{}}) {
+  using Bytes = std::vector<uint8_t>;
+  for (const Bytes& stream :
+       {Bytes{1, 2, 3, 4, 5}, Bytes{0, 0, 0, 1, 0x65, 0x88, 0x84, 0}, Bytes{}}) {
     vsim::VideoSource source;
     std::string szError;
     EXPECT_FALSE(vsim::MakeVideoSource(stream, source, szError));
