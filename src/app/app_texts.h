@@ -16,13 +16,17 @@ inline constexpr char kTextLogNotOpenedPrefix[] = "No se pudo abrir el registro 
 inline constexpr char kTextParserNotFound[] = "parser not found\n";
 inline constexpr char kTextUsage[] =
     "Uso: veltrona <UDID> [opciones]\n"
+    "     veltrona --any [opciones]\n"
     "     veltrona --list\n"
     "     veltrona --help\n"
+    "     veltrona --version\n"
     "  <UDID>         el UDID del iPhone/iPad: 8 caracteres, '-' y 16 mas, en mayusculas\n"
     "                 (00008101-000A1B2C3D4E5F60), o 40 caracteres en minusculas;\n"
     "                 --list lo muestra\n"
+    "  --any          en lugar del UDID: el primer iPhone/iPad que se pueda abrir\n"
     "  --list         lista los iPhone/iPad conectados por USB y termina\n"
     "  -h, --help     esta ayuda\n"
+    "  --version      la version del programa, de FFmpeg y de SDL\n"
     "Opciones despues del UDID:\n"
     "  --no-audio     sin sonido\n"
     "  --fullscreen   empieza a pantalla completa\n"
@@ -39,6 +43,7 @@ inline constexpr char kTextUsage[] =
 // What the window says while it has no live picture, and the band's texts.
 inline constexpr char kTextEllipsis[] = "\u2026";
 inline constexpr char kTextSearchingPrefix[] = "Buscando el dispositivo ";  // the UDID, then "…"
+inline constexpr char kTextSearchingAny[] = "Buscando cualquier iPhone o iPad\u2026";  // --any
 inline constexpr char kTextActivating[] = "Activando la captura de pantalla\u2026";
 inline constexpr char kTextWaitingForPicture[] = "Esperando la primera imagen\u2026";
 inline constexpr char kTextDisconnected[] = "Dispositivo desconectado. Buscando\u2026";

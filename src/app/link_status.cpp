@@ -1,6 +1,7 @@
 #include "app/link_status.h"
 
 #include "app/app_texts.h"
+#include "device/usb_discovery.h"
 
 void ApplyLinkReport(LinkStatus& status, const LinkReport& report, uint64_t qwNow) {
   switch (report.stage) {
@@ -61,6 +62,7 @@ std::string StageLine(const LinkStatus& status, const std::string& szUdid) {
       return kTextWaitingForPicture;
     default:
       if (status.bDisconnected) return kTextDisconnected;
+      if (IsAnyDeviceUdid(szUdid)) return kTextSearchingAny;
       return kTextSearchingPrefix + PrintableText(szUdid) + kTextEllipsis;
   }
 }

@@ -35,6 +35,7 @@ struct CaptureSession {
   std::atomic<int32_t> nRunState{0};
   void* pCallbackContext = nullptr;
   char szUDID[kUdidFieldSize] = {};
+  std::string szDeviceUdid;  // of the device opened (szUDID may be --any); empty without one
   struct usb_device* pDevice = nullptr;
   usb_dev_handle* pDevHandle = nullptr;
   UsbConfigChoice MuxConfig;

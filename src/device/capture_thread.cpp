@@ -21,7 +21,7 @@ constexpr uint32_t kStopWaitMs = 1000;
 // first packet.
 void LogDeviceName(const CaptureSession& session) {
   std::string szName;
-  GetDeviceName(session.szUDID, szName);
+  GetDeviceName(session.szDeviceUdid, szName);
   LogMessage(&session, kLogDeviceName, PrintableDeviceName(szName).c_str());
 }
 
@@ -57,6 +57,7 @@ void ResetCaptureState(CaptureSession& session) {
     session.pDevHandle = nullptr;
   }
   session.pDevice = nullptr;
+  session.szDeviceUdid.clear();
 
   session.qwNeedClockRef = 0;
   session.vecNeedPacket.clear();

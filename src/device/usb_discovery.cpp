@@ -17,6 +17,13 @@ constexpr int kSerialNumberCapacity = 256;
 constexpr uint8_t kEndpointDirectionIn = 0x80;
 // More UDIDs than this would not be read by anyone.
 constexpr size_t kMostOtherUdids = 8;
+// The product ids of the vendor's phones, tablets and music players that
+// speak usbmux, the old ones included: the capture configuration is theirs.
+constexpr uint16_t kFirstCaptureFamilyProduct = 0x1290;
+constexpr uint16_t kLastCaptureFamilyProduct = 0x12AF;
+
+constexpr char kLogAnyDeviceTaken[] =
+    "any: mirroring %s (product 0x%04x), the first of %d connected; --list shows them all";
 
 // Without write access to the device node the Linux library opens it
 // read-only and every request on it fails with -EPERM; without read access
@@ -88,7 +95,36 @@ std::string_view SerialText(const char (&szSerialNumber)[kSerialNumberCapacity])
   return {szSerialNumber, strnlen(szSerialNumber, kSerialNumberCapacity)};
 }
 
+// The candidates on the bus, by their descriptors alone (none is opened).
+int CountCandidates(std::string_view szWanted) {
+  int nCandidates = 0;
+  for (usb_bus* pBus = usb_get_busses(); pBus != nullptr; pBus = pBus->next) {
+    for (struct usb_device* pDevice = pBus->devices; pDevice != nullptr; pDevice = pDevice->next) {
+      if (IsCandidateDevice(szWanted, pDevice->descriptor.idVendor, pDevice->descriptor.idProduct))
+        ++nCandidates;
+    }
+  }
+  return nCandidates;
+}
+
 }  // namespace
+
+bool IsAnyDeviceUdid(std::string_view szUdid) {
+  return szUdid == kAnyDeviceUdid;
+}
+
+bool IsCaptureFamilyProduct(uint16_t nProductId) {
+  return nProductId >= kFirstCaptureFamilyProduct && nProductId <= kLastCaptureFamilyProduct;
+}
+
+bool IsCandidateDevice(std::string_view szWanted, uint16_t nVendorId, uint16_t nProductId) {
+  if (nVendorId != kDeviceVendorId) return false;
+  return !IsAnyDeviceUdid(szWanted) || IsCaptureFamilyProduct(nProductId);
+}
+
+bool IsWantedDevice(std::string_view szWanted, std::string_view szUdidSeen) {
+  return IsAnyDeviceUdid(szWanted) || szUdidSeen == szWanted;
+}
 
 bool OpenVendorDevice(struct usb_device* pDevice, OpenedDevice& opened) {
   opened = OpenedDevice{};
@@ -127,7 +163,8 @@ int32_t OpenDevice(CaptureSession& session, const char* szUdid, LinkReport* pSee
   const std::string_view szWanted = szUdid != nullptr ? szUdid : "";
   for (usb_bus* pBus = usb_get_busses(); pBus != nullptr; pBus = pBus->next) {
     for (struct usb_device* pDevice = pBus->devices; pDevice != nullptr; pDevice = pDevice->next) {
-      if (pDevice->descriptor.idVendor != kDeviceVendorId) continue;
+      const usb_device_descriptor& descriptor = pDevice->descriptor;
+      if (!IsCandidateDevice(szWanted, descriptor.idVendor, descriptor.idProduct)) continue;
       if (pSeen != nullptr) ++pSeen->nVendorDevices;
       OpenedDevice opened;
       if (!OpenVendorDevice(pDevice, opened)) {
@@ -137,9 +174,15 @@ int32_t OpenDevice(CaptureSession& session, const char* szUdid, LinkReport* pSee
       std::printf("szSerialNumber : %s\n", PrintableText(opened.szSerial).c_str());
 
       std::string szUdidSeen = NormaliseSerialNumber(opened.szSerial);
-      if (szUdidSeen == szWanted) {
+      if (IsWantedDevice(szWanted, szUdidSeen)) {
         session.pDevice = pDevice;
         session.pDevHandle = opened.pHandle;
+        // With two phones plugged in, the user learns which one is shown.
+        if (IsAnyDeviceUdid(szWanted)) {
+          LogMessage(&session, kLogAnyDeviceTaken, PrintableText(szUdidSeen).c_str(),
+                     unsigned{descriptor.idProduct}, CountCandidates(szWanted));
+        }
+        session.szDeviceUdid = std::move(szUdidSeen);
         return kOpenDeviceOk;
       }
       usb_close(opened.pHandle);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "capture/capture_session.h"
 
@@ -14,14 +15,31 @@ inline constexpr uint8_t kVendorInterfaceClass = 0xFF;
 inline constexpr uint8_t kMuxInterfaceSubClass = 0xFE;
 inline constexpr uint8_t kCaptureInterfaceSubClass = 0x2A;
 
+// In place of the UDID: the first device of the capture family that can be
+// opened, and after it goes away, whichever comes next.
+inline constexpr char kAnyDeviceUdid[] = "--any";
+
 inline constexpr int32_t kOpenDeviceOk = 0;
 inline constexpr int32_t kOpenDeviceNoMatch = 3;
 
-// Scans the buses afresh and opens the first device of the vendor whose
-// normalised serial equals szUdid: sets pDevice and pDevHandle and returns
+bool IsAnyDeviceUdid(std::string_view szUdid);
+
+// The vendor's phones and tablets: only they offer the capture configuration
+// (its keyboards, mice and displays share the vendor id).
+bool IsCaptureFamilyProduct(uint16_t nProductId);
+
+// Whether a device is worth opening in the search for szWanted: the vendor's,
+// and with --any one of the capture family.
+bool IsCandidateDevice(std::string_view szWanted, uint16_t nVendorId, uint16_t nProductId);
+
+// Whether a candidate, its serial normalised, is the device wanted.
+bool IsWantedDevice(std::string_view szWanted, std::string_view szUdidSeen);
+
+// Scans the buses afresh and opens the first candidate whose normalised serial
+// is the one wanted: sets pDevice, pDevHandle and szDeviceUdid and returns
 // kOpenDeviceOk, else kOpenDeviceNoMatch. Prints each candidate's serial on
-// standard output. With pSeen, counts there the vendor's devices it saw, those
-// it had no permission to open, and the UDIDs of the others.
+// standard output; logs which device --any took. With pSeen, counts there the
+// candidates it saw, those it had no permission to open, and the UDIDs of the others.
 int32_t OpenDevice(CaptureSession& session, const char* szUdid, LinkReport* pSeen = nullptr);
 
 // A device of the vendor opened and its serial number read. The handle is open

@@ -1,6 +1,6 @@
 // The Windows entry point: reads the command line itself (wWinMain's narrow
-// view of it is not used) and hands the first argument (the UDID, or --help /
-// -h, --list) and the options after it to start-up as UTF-8.
+// view of it is not used) and hands the first argument (the UDID, or --any,
+// --help / -h, --list, --version) and the options after it to start-up as UTF-8.
 #include <windows.h>
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
@@ -10,6 +10,7 @@
 
 #include "app/list_devices.h"
 #include "app/startup.h"
+#include "app/version_text.h"
 #include "app/win32/wide_text.h"
 #include "app/win32/win32_shell.h"
 
@@ -33,5 +34,6 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, PWSTR /*pC
   }
   if (IsHelpArgument(szUtf8Udid)) return ShowUsage();
   if (IsListArgument(szUtf8Udid)) return ShowDeviceList();
+  if (IsVersionArgument(szUtf8Udid)) return ShowVersion({});
   return RunMirror(&szUtf8Udid, ReadMirrorOptions(options));
 }
