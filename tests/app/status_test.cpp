@@ -11,8 +11,11 @@
 #include "app/app_texts.h"
 #include "app/list_devices.h"
 #include "app/text_fit.h"
+#include "app/version.h"
+#include "app/version_text.h"
 #include "app/window_notice.h"
 #include "app/window_status.h"
+#include "device/usb_discovery.h"
 #include "platform/clock.h"
 
 namespace {
@@ -172,9 +175,24 @@ TEST(DeviceList, OneLinePerDeviceWithItsUdidFirst) {
   EXPECT_FALSE(IsListArgument("--lis"));
 }
 
+TEST(WindowText, AnyDeviceIsSearchedForWithoutAUdid) {
+  const WindowText text = ComposeWindowText({}, kAnyDeviceUdid, false, "", 0, 0);
+  EXPECT_EQ(text.szStatus, kTextSearchingAny);
+}
+
+TEST(Version, NamesTheProgramAndTheLibrariesItRunsWith) {
+  const std::string szHead = std::string("Veltrona iOS ") + VELTRONA_VERSION_TEXT +
+                             "\nFFmpeg: libavcodec 59.37.100, libavformat 61.0.7\n";
+  const unsigned nAvcodec = (59u << 16) | (37u << 8) | 100u, nAvformat = (61u << 16) | 7u;
+  EXPECT_EQ(FormatVersionText(nAvcodec, nAvformat, "SDL 2.26.5"), szHead + "SDL 2.26.5\n");
+  EXPECT_EQ(FormatVersionText(nAvcodec, nAvformat, ""), szHead);
+  EXPECT_TRUE(IsVersionArgument("--version"));
+  EXPECT_FALSE(IsVersionArgument("-v"));
+}
+
 TEST(Usage, EveryOptionAndKeyOfTheWindowIsListed) {
-  for (const char* szItem :
-       {"--list", "--help", "-h", "--no-audio", "--fullscreen", "F11", "doble clic", "Esc", " M "})
+  for (const char* szItem : {"--any", "--list", "--help", "-h", "--version", "--no-audio",
+                             "--fullscreen", "F11", "doble clic", "Esc", " M "})
     EXPECT_NE(std::string(kTextUsage).find(szItem), std::string::npos) << szItem;
 }
 

@@ -219,4 +219,48 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
   g_Callbacks.onLinkReport = nullptr;
 }
 
+TEST(Device, AnyTakesTheFirstOfTheFamilyAndTheNextOneWhenItGoes) {
+  const std::tuple<const char*, uint16_t, uint16_t, bool> candidates[] = {
+      {kAnyDeviceUdid, 0x05AC, 0x12A8, true},  {kAnyDeviceUdid, 0x05AC, 0x1290, true},
+      {kAnyDeviceUdid, 0x05AC, 0x12AF, true},  {kAnyDeviceUdid, 0x05AC, 0x128F, false},
+      {kAnyDeviceUdid, 0x05AC, 0x12B0, false}, {kAnyDeviceUdid, 0x1234, 0x12A8, false},
+      {kUdid, 0x05AC, 0x0250, true},           {kUdid, 0x1234, 0x12A8, false},
+  };
+  for (const auto& [szWanted, nVendor, nProduct, bCandidate] : candidates)
+    EXPECT_EQ(IsCandidateDevice(szWanted, nVendor, nProduct), bCandidate) << szWanted << nProduct;
+  EXPECT_TRUE(IsWantedDevice(kAnyDeviceUdid, ""));
+  EXPECT_FALSE(IsWantedDevice(kUdid, "00008101-000a1b2c3d4e5f60"));
+
+  // A keyboard of the vendor (never opened) before two phones.
+  constexpr char kSecond[] = "0123456789abcdef0123456789abcdef01234567";
+  vsim::Reset();
+  vsim::DeviceConfig keyboard = Device("capture"), second = Device("capture");
+  keyboard.idProduct = 0x0250;
+  second.serial = kSecond;
+  second.idProduct = 0x12AB;
+  for (const auto& device : {keyboard, Device("capture"), second}) vsim::AddDevice(device);
+  const std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kAnyDeviceUdid);
+  g_Callbacks.onLog = [](void*, const char* szText) { g_vecLog.emplace_back(szText, 0); };
+  g_vecLog.clear();
+  testing::internal::CaptureStdout();
+  std::vector<std::string> vecTaken;
+  for (int nGone : {-1, 1, 2}) {
+    if (nGone >= 0) vsim::Unplug(nGone);
+    const bool bOpened = OpenDevice(*pSession, pSession->szUDID) == kOpenDeviceOk;
+    vecTaken.push_back(bOpened ? pSession->szDeviceUdid : "none");
+    ResetCaptureState(*pSession);
+    EXPECT_EQ(pSession->szDeviceUdid, "");
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(vecTaken, (std::vector<std::string>{kUdid, kSecond, "none"}));
+  for (const vsim::Event& e : vsim::Transcript())
+    EXPECT_NE(e.nDevice, 0) << "the keyboard was opened";
+  ASSERT_EQ(g_vecLog.size(), 2u);
+  EXPECT_EQ(g_vecLog[0].first, "any: mirroring " + std::string(kUdid) +
+                                   " (product 0x12a8), the first of 2 connected; "
+                                   "--list shows them all");
+  EXPECT_TRUE(g_vecLog[1].first.starts_with("any: mirroring " + std::string(kSecond) +
+                                            " (product 0x12ab), the first of 1 connected"));
+}
+
 }  // namespace
