@@ -8,7 +8,13 @@ szRoot="$(cd "$(dirname "$0")/../.." && pwd)"
 szVersion="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$szRoot/build-release/CMakeCache.txt")"
 szDeb="$szRoot/dist/veltrona-ios_${szVersion}_amd64.deb"
 szWork="$(mktemp -d)"
-trap 'rm -rf "$szWork"' EXIT
+Cleanup() {
+  # A failed run leaves no package behind on the machine.
+  dpkg-query -W -f='${Status}' veltrona-ios 2>/dev/null | grep -q installed &&
+    apt-get remove --purge -y -qq veltrona-ios >/dev/null 2>&1
+  rm -rf "$szWork"
+}
+trap Cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 lintian --info "$szDeb" >"$szWork/lintian.txt" 2>&1 || true
