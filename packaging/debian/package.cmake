@@ -7,6 +7,7 @@ set(szDoc share/doc/veltrona-ios)
 install(TARGETS veltrona RUNTIME DESTINATION bin)
 install(FILES ${szDebian}/60-veltrona.rules DESTINATION /lib/udev/rules.d)
 install(FILES ${szDebian}/veltrona.desktop DESTINATION share/applications)
+install(FILES ${szDebian}/veltrona.metainfo.xml DESTINATION share/metainfo)
 install(FILES ${szPackaging}/icons/veltrona.svg DESTINATION share/icons/hicolor/scalable/apps)
 install(FILES ${szDebian}/copyright DESTINATION ${szDoc})
 
@@ -46,8 +47,8 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libimobiledevice-utils)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${szDebian}/postinst ${szDebian}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "shows the screen of an iPhone or iPad connected by USB")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Veltrona iOS shows the live screen of an iPhone or iPad, connected by USB,
+# CPack puts the summary above it as the synopsis.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Veltrona iOS shows the live screen of an iPhone or iPad, connected by USB,
 in a window of its own, with the device's sound. It switches the device
 into its screen-capture USB configuration, decodes the H.264 video with
 FFmpeg and paints the latest picture scaled to fit. It takes screenshots

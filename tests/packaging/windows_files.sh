@@ -24,16 +24,17 @@ diff "$szWork/readme.txt" "$szWork/zip.txt" || fail "the zip's files are not REA
 
 # The program's resources, as the loader and Explorer read them.
 unzip -q "$szZip" "Veltrona iOS/veltrona.exe" -d "$szWork"
-x86_64-w64-mingw32-windres -J pe-x86-64 -i "$szWork/Veltrona iOS/veltrona.exe" -O rc \
-  -o "$szWork/resources.rc" 2>/dev/null ||
-  x86_64-w64-mingw32-windres -i "$szWork/Veltrona iOS/veltrona.exe" -O rc -o "$szWork/resources.rc"
+x86_64-w64-mingw32-windres -J coff -i "$szWork/Veltrona iOS/veltrona.exe" -O rc \
+  -o "$szWork/resources.rc"
+# The manifest is kept as its UTF-8 text.
+strings -a "$szWork/Veltrona iOS/veltrona.exe" >"$szWork/strings.txt"
 IFS=. read -r nMajor nMinor nPatch <<<"$szVersion"
 for szWanted in "FILEVERSION $nMajor, $nMinor, $nPatch, 0" "PRODUCTVERSION $nMajor, $nMinor, $nPatch, 0" \
-  "VALUE \"ProductVersion\", \"$szVersion\"" "VALUE \"ProductName\", \"Veltrona iOS\"" "1 ICON" \
+  "VALUE \"ProductVersion\", \"$szVersion\"" "VALUE \"ProductName\", \"Veltrona iOS\"" "1 14 /* RT_GROUP_ICON */" \
   "PerMonitorV2" "<dpiAware" "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" \
   "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}" "Microsoft.Windows.Common-Controls" "asInvoker"; do
-  grep -qF -- "$szWanted" "$szWork/resources.rc" || grep -qF -- "$szWanted" <(strings -a \
-    "$szWork/Veltrona iOS/veltrona.exe") || fail "the program's resources lack: $szWanted"
+  grep -qF -- "$szWanted" "$szWork/resources.rc" "$szWork/strings.txt" ||
+    fail "the program's resources lack: $szWanted"
 done
-! grep -q activeCodePage "$szWork/resources.rc" || fail "the manifest sets a code page"
+! grep -q activeCodePage "$szWork/strings.txt" || fail "the manifest sets a code page"
 echo "PASS Windows zip and resources ($(wc -l <"$szWork/zip.txt") files)"
