@@ -20,6 +20,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 lintian --info "$szDeb" >"$szWork/lintian.txt" 2>&1 || true
 grep -v 'running with root privileges' "$szWork/lintian.txt" | sed 's/^/    lintian: /' || true
 ! grep -q '^E:' "$szWork/lintian.txt" || fail "lintian reports errors"
+echo "lintian: $(grep -c '^[EWI]:' "$szWork/lintian.txt" || true) tags (errors, warnings, notes)"
 
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq --no-install-recommends "$szDeb" >"$szWork/install.txt" 2>&1 ||
