@@ -1,6 +1,7 @@
 // Start-up with a recording shell, the simulated bus and the virtual clock; the fit.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 #include "app/app_texts.h"
@@ -65,6 +66,11 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
       {szLongest, {}, "", 0, "loop\n"},    // the window is closed at once
       {szLongest, {}, szNoDir.c_str(), 0, szNoLog + "loop\n"},
       {szUdid, {"--fullscreen", "--no-audio"}, "", 0, "fullscreen\nloop\n"},
+      {szUdid,
+       {"--no-window"},
+       "",
+       2,
+       "notice: " + std::string(kTextNoWindowWithoutRecord) + "\n" + kTextUsage + "\n"},
       {szUdid, {"--no-audo", "x"}, "", 0, "stderr: " + szUnknown + "\nloop\n", szUnknown},
   };
   UseVirtualClock(1'000'000);  // later than any notice of an earlier test
@@ -82,6 +88,51 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
   unsetenv("VELTRONA_LOG");
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
   UseRealClock();
+}
+
+// What each command line asks for; a value that is missing, empty or another
+// option, or --no-window with nothing to record, is a usage error.
+TEST(Options, TheCommandLineMeansWhatItSays) {
+  const auto Read = [](std::vector<std::string> vecArguments) {
+    const MirrorOptions o = ReadMirrorOptions(vecArguments);
+    std::string szUnknown;
+    for (const std::string& szArgument : o.vecUnknown) szUnknown += szArgument + ",";
+    return std::string(o.bAudio ? "" : "no-audio ") + (o.bFullscreen ? "fullscreen " : "") +
+           (o.bNoWindow ? "no-window " : "") + "[" + o.szRecordPath + "][" + o.szSaveDir + "][" +
+           szUnknown + "]" + o.szUsageError;
+  };
+  const std::string szMissing = kTextOptionValueMissingPrefix;
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, "[][][]"},
+      {{"--no-audio", "--fullscreen", "--no-window", "--record", "a b.mkv", "--save-dir=d"},
+       "no-audio fullscreen no-window [a b.mkv][d][]"},
+      {{"--record", "a.mkv", "--record=b.mp4", "--save-dir=c", "--save-dir", "-"},
+       "[b.mp4][-][]"},  // the last one counts
+      {{"--recording", "x", "-r", "--record-", "--save-dirx=y", "--fullscreen"},
+       "fullscreen [][][--recording,x,-r,--record-,--save-dirx=y,]"},
+      {{"--record", "--no-audio"}, "[][][]" + szMissing + "--record"},
+      {{"--record"}, "[][][]" + szMissing + "--record"},
+      {{"--record="}, "[][][]" + szMissing + "--record"},
+      {{"--record=--x"}, "[][][]" + szMissing + "--record"},
+      {{"--save-dir"}, "[][][]" + szMissing + "--save-dir"},
+      {{"--save-dir=", "--record", "a"}, "[a][][]" + szMissing + "--save-dir"},
+      {{"--no-window"}, "no-window [][][]" + std::string(kTextNoWindowWithoutRecord)},
+      {{"--no-window", "--record="}, "no-window [][][]" + szMissing + "--record"},
+  };
+  for (const auto& [vecArguments, szExpected] : cases) EXPECT_EQ(Read(vecArguments), szExpected);
+}
+
+// --record into a folder: a new file named for the time inside it.
+TEST(Options, ARecordingIntoAFolderGetsAFileOfItsOwn) {
+  const std::filesystem::path folder =
+      std::filesystem::path(testing::TempDir()) / "veltrona-v\u00eddeos";
+  std::filesystem::create_directories(folder);
+  const std::string szFolder = folder.string();
+  const std::string szPath = RecordingPathFor(szFolder);
+  EXPECT_TRUE(szPath.starts_with(szFolder + "/Veltrona ") && szPath.ends_with(".mkv")) << szPath;
+  for (const std::string& szFile : {szFolder + "/clip.mp4", std::string()})
+    EXPECT_EQ(RecordingPathFor(szFile), szFile);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(FitPicture, LetterBoxedWithTheFillingSideTruncated) {

@@ -1,4 +1,4 @@
-// The log line into the onLog slot, cut at 2047 bytes; the Chinese texts in GBK.
+// The log line into the onLog slot, cut at 2047 bytes; the Chinese texts in GBK, the log in UTF-8.
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -49,7 +49,9 @@ TEST(Log, LinesGoToTheSlotWithTheSessionsContextCutAt2047BytesAndTextsAreGbk) {
 }
 
 // The user's log: each line once, in UTF-8, after the milliseconds since it
-// opened; a byte that is not GBK becomes "?", a text's own newline ends its line.
+// opened; a text's own newline ends its line. Only the program's own texts are
+// read as GBK (a byte that is not GBK becomes "?"): a path or a name put into
+// them, or logged by the program as it is, keeps its UTF-8.
 TEST(Log, UserLogHasUtf8LinesAfterTheirMilliseconds) {
   const std::string szPath = testing::TempDir() + "veltrona-user-log.txt";
   std::remove(szPath.c_str());
@@ -59,8 +61,14 @@ TEST(Log, UserLogHasUtf8LinesAfterTheirMilliseconds) {
   const auto nOpenFiles = OpenFiles();
   EXPECT_FALSE(OpenLogFile("/nonexistent-dir/veltrona.log"));
   ASSERT_TRUE(OpenLogFile(szPath.c_str()));
-  for (const char* szLine : {kLogCapturing, "ab\377c\n", "", "\xc9\xe8\xb1"})
-    WriteLogLine(nullptr, szLine);
+  static constexpr char kCutText[] = "\xc9\xe8\xb1%s";
+  g_Callbacks.onLog = WriteLogLine;
+  LogMessage(nullptr, kLogCapturing);
+  LogMessage(nullptr, kLogDeviceName, "Vid\xc3\xa9os/grabaci\xc3\xb3n.mkv\n");
+  LogMessage(nullptr, kCutText, "\xe8\xae\xbe");
+  LogMessage(nullptr, "%s", "");
+  g_Callbacks.onLog = nullptr;
+  WriteLogLine(nullptr, "record: saved Vid\xc3\xa9os/grabaci\xc3\xb3n.mkv");
   CloseLogFile();
   EXPECT_EQ(OpenFiles(), nOpenFiles);  // closed, not left open
   WriteLogLine(nullptr, "after the close");
@@ -73,7 +81,8 @@ TEST(Log, UserLogHasUtf8LinesAfterTheirMilliseconds) {
     ASSERT_TRUE(nText != std::string::npos && nText > nDigits && szLine[nText] == ' ') << szLine;
     szTexts += szLine.substr(nText + 1) + "|";
   }
-  EXPECT_EQ(szTexts, "投屏中...|ab?c||设?|");
+  EXPECT_EQ(szTexts,
+            "投屏中...|设备名 : Vidéos/grabación.mkv|设?设||record: saved Vidéos/grabación.mkv|");
 }
 
 }  // namespace
