@@ -91,48 +91,35 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
 }
 
 // What each command line asks for; a value that is missing, empty or another
-// option, or --no-window with nothing to record, is a usage error.
+// option, or --no-window with nothing to record, is a usage error. --record
+// into a folder: a new file inside it.
 TEST(Options, TheCommandLineMeansWhatItSays) {
   const auto Read = [](std::vector<std::string> vecArguments) {
     const MirrorOptions o = ReadMirrorOptions(vecArguments);
-    std::string szUnknown;
-    for (const std::string& szArgument : o.vecUnknown) szUnknown += szArgument + ",";
-    return std::string(o.bAudio ? "" : "no-audio ") + (o.bFullscreen ? "fullscreen " : "") +
-           (o.bNoWindow ? "no-window " : "") + "[" + o.szRecordPath + "][" + o.szSaveDir + "][" +
-           szUnknown + "]" + o.szUsageError;
+    std::string szText = std::to_string(o.bAudio) + std::to_string(o.bFullscreen) +
+                         std::to_string(o.bNoWindow) + "[" + o.szRecordPath + "][" + o.szSaveDir;
+    for (const std::string& szArgument : o.vecUnknown) szText += "][" + szArgument;
+    return szText + "]" + o.szUsageError;
   };
   const std::string szMissing = kTextOptionValueMissingPrefix;
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{}, "[][][]"},
-      {{"--no-audio", "--fullscreen", "--no-window", "--record", "a b.mkv", "--save-dir=d"},
-       "no-audio fullscreen no-window [a b.mkv][d][]"},
-      {{"--record", "a.mkv", "--record=b.mp4", "--save-dir=c", "--save-dir", "-"},
-       "[b.mp4][-][]"},  // the last one counts
-      {{"--recording", "x", "-r", "--record-", "--save-dirx=y", "--fullscreen"},
-       "fullscreen [][][--recording,x,-r,--record-,--save-dirx=y,]"},
-      {{"--record", "--no-audio"}, "[][][]" + szMissing + "--record"},
-      {{"--record"}, "[][][]" + szMissing + "--record"},
-      {{"--record="}, "[][][]" + szMissing + "--record"},
-      {{"--record=--x"}, "[][][]" + szMissing + "--record"},
-      {{"--save-dir"}, "[][][]" + szMissing + "--save-dir"},
-      {{"--save-dir=", "--record", "a"}, "[a][][]" + szMissing + "--save-dir"},
-      {{"--no-window"}, "no-window [][][]" + std::string(kTextNoWindowWithoutRecord)},
-      {{"--no-window", "--record="}, "no-window [][][]" + szMissing + "--record"},
+      {{}, "100[][]"},
+      {{"--no-audio", "--fullscreen", "--no-window", "--record", "a b", "--save-dir=d"},
+       "011[a b][d]"},
+      {{"--record", "a", "--record=b", "--save-dir=c", "--save-dir", "-"}, "100[b][-]"},
+      {{"--recording", "x", "--record-", "--save-dirx=y"},
+       "100[][][--recording][x][--record-]"
+       "[--save-dirx=y]"},
+      {{"--record", "--no-audio"}, "100[][]" + szMissing + "--record"},
+      {{"--record"}, "100[][]" + szMissing + "--record"},
+      {{"--save-dir=", "--record", "a"}, "100[a][]" + szMissing + "--save-dir"},
+      {{"--no-window"}, "101[][]" + std::string(kTextNoWindowWithoutRecord)},
   };
   for (const auto& [vecArguments, szExpected] : cases) EXPECT_EQ(Read(vecArguments), szExpected);
-}
-
-// --record into a folder: a new file named for the time inside it.
-TEST(Options, ARecordingIntoAFolderGetsAFileOfItsOwn) {
-  const std::filesystem::path folder =
-      std::filesystem::path(testing::TempDir()) / "veltrona-v\u00eddeos";
-  std::filesystem::create_directories(folder);
-  const std::string szFolder = folder.string();
-  const std::string szPath = RecordingPathFor(szFolder);
-  EXPECT_TRUE(szPath.starts_with(szFolder + "/Veltrona ") && szPath.ends_with(".mkv")) << szPath;
-  for (const std::string& szFile : {szFolder + "/clip.mp4", std::string()})
-    EXPECT_EQ(RecordingPathFor(szFile), szFile);
-  std::filesystem::remove_all(folder);
+  const std::string szFolder = testing::TempDir() + "veltrona-v\u00eddeos";
+  std::filesystem::create_directories(szFolder);
+  EXPECT_TRUE(RecordingPathFor(szFolder).starts_with(szFolder + "/Veltrona ")) << szFolder;
+  EXPECT_EQ(RecordingPathFor(szFolder + "/a.mkv"), szFolder + "/a.mkv");
 }
 
 TEST(FitPicture, LetterBoxedWithTheFillingSideTruncated) {

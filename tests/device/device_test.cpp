@@ -2,7 +2,6 @@
 // virtual clock: minutes of reconnect logic in milliseconds.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -29,8 +28,7 @@ std::function<void(const std::string&)> g_onLine;
 
 // The log, a word a line (link reports too: S<devices of the vendor seen>, A, R, L),
 // with "+<ms>" for each stretch of virtual time between the lines and after the last.
-// The name comes when the tool has answered, at no fixed place: it is left
-// out here (NameLinesMatchConnections counts it).
+// The name comes when the tool has answered, at no fixed place: it is left out.
 std::string LogWords() {
   const std::pair<const char*, const char*> names[] = {
       {kLogInitialising, "init"},        {kLogOpenDeviceOk, "open"},
@@ -56,17 +54,6 @@ std::string LogWords() {
   }
   Waited(ClockTicks());
   return szWords;
-}
-
-// With the log on, every connection logs the device's name (empty: no tool
-// here) by the time it ends.
-bool NameLinesMatchConnections() {
-  const auto Count = [](const char* szText) {
-    const std::string szStart = GbkToUtf8(std::string_view(szText, std::strcspn(szText, "%")));
-    return std::ranges::count_if(g_vecLog,
-                                 [&](const auto& line) { return line.first.starts_with(szStart); });
-  };
-  return Count(kLogDeviceName) == Count(kLogCapturing);
 }
 
 // What the device-access code did, a word an event (bulk writes left out).
@@ -225,7 +212,6 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
     EXPECT_EQ(CaptureThreadProc(&s), 0u);
     szPrinted += testing::internal::GetCapturedStdout();
     EXPECT_EQ(LogWords(), c.szLog);
-    EXPECT_TRUE(NameLinesMatchConnections()) << c.szLog;
     EXPECT_EQ(Events(), c.szEvents) << c.szLog;
     EXPECT_EQ(std::tuple(s.qwNeedClockRef, s.qwFirstAudioPts, s.qwFirstAudioLocal, s.qwLastAudioPts,
                          s.qwLastAudioLocal, s.qwSyncClockRef, s.nPendingOffset, s.nPendingLength,
