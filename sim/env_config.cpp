@@ -182,6 +182,8 @@ bool ParseItem(std::string_view szItem, DeviceConfig& config, std::string& szErr
     config.bSetConfigurationFails = true;
   } else if (szName == "serial-fails") {
     config.bSerialReadFails = true;
+  } else if (szName == "raw-strings") {
+    config.bRawStrings = true;
   } else if (szName == "no-permission") {
     config.bNoPermission = true;
   } else {

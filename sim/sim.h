@@ -68,6 +68,10 @@ struct DeviceConfig {
   bool bClaimFails = false;
   bool bSetConfigurationFails = false;
   bool bSerialReadFails = false;
+  // Each byte of its strings (the serial) is one UTF-16 unit of the descriptor,
+  // which the library hands back as that byte, as the real libusb 0.1 does
+  // (Latin-1, C1 controls included); otherwise bytes above 0x7F read as '?'.
+  bool bRawStrings = false;
   // Opened read-only, as the Linux library does without write access to the
   // device node (no udev rule): every request on the handle fails with -EPERM.
   bool bNoPermission = false;

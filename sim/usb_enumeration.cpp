@@ -121,11 +121,12 @@ int usb_get_string_simple(usb_dev_handle* dev, int index, char* buf, size_t bufl
   }
   if (buf == nullptr || buflen == 0) return vsim::kInvalid;
   // The descriptor travels as UTF-16; the library keeps the low byte of each
-  // unit and writes "?" for the rest, as it would for a non-ASCII serial.
+  // unit below 0x100 and writes "?" for the rest. Raw strings send each byte
+  // as a unit of its own; otherwise only ASCII gets through.
   const size_t nCount = std::min(szText.size(), buflen - 1);
   for (size_t i = 0; i < nCount; ++i) {
     const auto by = static_cast<unsigned char>(szText[i]);
-    buf[i] = by < 0x80 ? static_cast<char>(by) : '?';
+    buf[i] = by < 0x80 || device.config.bRawStrings ? static_cast<char>(by) : '?';
   }
   buf[nCount] = '\0';
   return static_cast<int>(nCount);

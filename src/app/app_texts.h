@@ -30,9 +30,12 @@ inline constexpr char kTextUsage[] =
     "Opciones despues del UDID:\n"
     "  --no-audio     sin sonido\n"
     "  --fullscreen   empieza a pantalla completa\n"
-    "  --record ARCHIVO    graba desde el inicio (.mkv o .mp4; tambien --record=ARCHIVO)\n"
+    "  --record ARCHIVO    graba desde el inicio (.mkv o .mp4; tambien --record=ARCHIVO);\n"
+    "                      si ARCHIVO es una carpeta, en un archivo nuevo dentro de ella\n"
     "  --save-dir CARPETA  donde guardar capturas y grabaciones\n"
-    "  --no-window    sin ventana (Linux; con --record graba hasta SIGINT/SIGTERM)\n"
+    "  --no-window    sin ventana, solo con --record (Linux; graba hasta SIGINT,\n"
+    "                 SIGTERM o SIGHUP)\n"
+    "Si una opcion se repite, vale la ultima.\n"
     "Teclas en la ventana:\n"
     "  M              silenciar / volver a oir el sonido\n"
     "  S              guardar la imagen (PNG)\n"
@@ -60,6 +63,9 @@ inline constexpr char kTextSoundOff[] = "Sonido desactivado";
 inline constexpr char kTextSoundOn[] = "Sonido activado";
 inline constexpr char kTextNoSound[] = "Sin sonido (--no-audio)";
 inline constexpr char kTextUnknownOptionsPrefix[] = "Opci\u00f3n desconocida, ignorada: ";
+// Before the usage text, when the command line cannot mean what it says.
+inline constexpr char kTextOptionValueMissingPrefix[] = "Falta el valor de la opci\u00f3n ";
+inline constexpr char kTextNoWindowWithoutRecord[] = "--no-window solo sirve con --record";
 
 // --list.
 inline constexpr char kTextListNone[] = "No hay ning\u00fan iPhone ni iPad conectado por USB.\n";

@@ -2,6 +2,7 @@
 
 #ifndef _WIN32
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -10,7 +11,16 @@ sigset_t StopSignals() {
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  // The terminal or ssh session that started an unattended recording went
+  // away: the recording is closed and the phone switched back all the same.
+  sigaddset(&signals, SIGHUP);
   return signals;
+}
+
+// The windowing library turns SIGTERM into the window's close; kill() is safe
+// in a handler, and sends the process what it already knows how to end on.
+void HangUpAsTerminate(int /*nSignal*/) {
+  kill(getpid(), SIGTERM);
 }
 
 }  // namespace
@@ -27,6 +37,13 @@ void WaitForStopRequest() {
   }
 }
 
+void EndWindowOnHangUp() {
+  struct sigaction action {};
+  action.sa_handler = HangUpAsTerminate;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGHUP, &action, nullptr);
+}
+
 #else
 
 // The Windows program is a window program without a console to be stopped from.
@@ -35,5 +52,7 @@ bool PrepareHeadless() {
 }
 
 void WaitForStopRequest() {}
+
+void EndWindowOnHangUp() {}
 
 #endif

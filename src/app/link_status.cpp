@@ -1,6 +1,7 @@
 #include "app/link_status.h"
 
 #include "app/app_texts.h"
+#include "device/printable_text.h"
 #include "device/usb_discovery.h"
 
 void ApplyLinkReport(LinkStatus& status, const LinkReport& report, uint64_t qwNow) {
@@ -28,14 +29,6 @@ void ApplyLinkReport(LinkStatus& status, const LinkReport& report, uint64_t qwNo
 void ApplyNewPicture(LinkStatus& status) {
   status.bFreshPicture = true;
   status.bDisconnected = false;
-}
-
-std::string PrintableText(const std::string& szText) {
-  std::string szClean;
-  for (const char c : szText) {
-    if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) szClean += c;
-  }
-  return szClean;
 }
 
 std::string ChooseHint(const LinkReport& scan) {

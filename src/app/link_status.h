@@ -41,6 +41,3 @@ struct WindowText {
 };
 WindowText ComposeWindowText(const LinkStatus& status, const std::string& szUdid, bool bHasPicture,
                              const std::string& szNotice, uint64_t qwNoticeUntil, uint64_t qwNow);
-
-// A text from the device made fit for the screen: control characters dropped.
-std::string PrintableText(const std::string& szText);

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "app/app_texts.h"
-#include "app/link_status.h"
 #include "app/shell.h"
 #include "app/startup.h"
+#include "device/printable_text.h"
 
 bool IsListArgument(const std::string& szFirst) {
   return szFirst == "--list";

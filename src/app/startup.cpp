@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -108,41 +107,6 @@ void OnMirrorMuteKey() {
   PostWindowNotice(bMuted ? kTextSoundOff : kTextSoundOn);
 }
 
-MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid) {
-  MirrorOptions options;
-  // An option that takes a value takes it as "--name=value" or as the next argument.
-  const auto takeValue = [&](size_t& i, std::string_view szName, std::string& szValue) {
-    const std::string& szArgument = afterUdid[i];
-    if (szArgument.size() > szName.size() && szArgument.starts_with(szName) &&
-        szArgument[szName.size()] == '=') {
-      szValue = szArgument.substr(szName.size() + 1);
-      return true;
-    }
-    if (szArgument != szName) return false;
-    if (i + 1 < afterUdid.size())
-      szValue = afterUdid[++i];
-    else
-      options.vecUnknown.push_back(szArgument);  // a value is missing
-    return true;
-  };
-  for (size_t i = 0; i < afterUdid.size(); ++i) {
-    const std::string& szArgument = afterUdid[i];
-    if (szArgument == "--no-audio")
-      options.bAudio = false;
-    else if (szArgument == "--fullscreen")
-      options.bFullscreen = true;
-    else if (szArgument == "--no-window")
-      options.bNoWindow = true;
-    else if (takeValue(i, "--record", options.szRecordPath))
-      continue;
-    else if (takeValue(i, "--save-dir", options.szSaveDir))
-      continue;
-    else
-      options.vecUnknown.push_back(szArgument);
-  }
-  return options;
-}
-
 bool IsHelpArgument(const std::string& szFirst) {
   return szFirst == "--help" || szFirst == "-h";
 }
@@ -182,10 +146,15 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
     ShellShowError(false, kTextInvalidUdid);
     return kExitNoUdid;
   }
-  // Without a window (Linux), the program runs until SIGINT or SIGTERM.
+  if (!options.szUsageError.empty()) {
+    ShellShowNotice((options.szUsageError + "\n" + kTextUsage).c_str());
+    return kExitUsage;
+  }
+  // Without a window (Linux), the program runs until SIGINT, SIGTERM or SIGHUP.
   const bool bNoWindow = options.bNoWindow && PrepareHeadless();
   ResetWindowStatus(*pszUtf8Udid, ClockTicks());
   if (!bNoWindow && !ShellCreateMirrorWindow()) return kExitNoWindow;
+  if (!bNoWindow) EndWindowOnHangUp();
   if (!bNoWindow && options.bFullscreen) ShellSetFullscreen(true);
   SayUnknownOptions(options.vecUnknown);
 
@@ -205,7 +174,9 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
     if (bLogOn) g_pAudio->pfnLog = WriteLogLine;
     StartAudioOutput(*g_pAudio);
   }
-  g_pRecorder = StartMediaKeys(options, bLogOn, bNoWindow);
+  MirrorOptions started = options;
+  started.szRecordPath = RecordingPathFor(options.szRecordPath);
+  g_pRecorder = StartMediaKeys(started, bLogOn, bNoWindow);
 
   const int nStartResult = StartUsbVideo(*pszUtf8Udid);
   if (nStartResult != 0) {

@@ -2,28 +2,15 @@
 // the command line.
 #pragma once
 
-#include <span>
 #include <string>
-#include <vector>
+
+#include "app/mirror_options.h"
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNoUdid = 2;
+inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoWindow = 3;
 inline constexpr int kExitNoDecoder = 4;
-
-// What the arguments after the UDID ask for.
-struct MirrorOptions {
-  bool bAudio = true;        // off with --no-audio
-  bool bFullscreen = false;  // --fullscreen
-  bool bNoWindow = false;    // --no-window (with --record: no window, no display needed)
-  std::string szRecordPath;  // --record FILE or --record=FILE; empty: no recording from start
-  std::string szSaveDir;     // --save-dir DIR; empty: the user's Pictures and Videos folders
-  std::vector<std::string> vecUnknown;  // ignored, but said to the user
-};
-
-// The options after the UDID. Anything the program does not know is ignored,
-// as it always was, and listed in vecUnknown so that the user is told.
-MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid);
 
 // --help or -h as the first argument: no UDID starts with '-'.
 bool IsHelpArgument(const std::string& szFirst);

@@ -1,14 +1,11 @@
 #include "device/capture_thread.h"
 
-#include <string>
-
 #include "capture/capture_log.h"
 #include "capture/capture_session.h"
 #include "capture/link_report.h"
 #include "capture/receive_loop.h"
 #include "device/capture_activation.h"
-#include "device/device_name.h"
-#include "device/printable_text.h"
+#include "device/device_name_lookup.h"
 #include "log/log_texts.h"
 #include "platform/clock.h"
 
@@ -17,21 +14,18 @@ namespace {
 constexpr uint32_t kBetweenAttemptsWaitMs = 1000;
 constexpr uint32_t kStopWaitMs = 1000;
 
-// The name serves the log alone; it is read once a connection, before the
-// first packet.
-void LogDeviceName(const CaptureSession& session) {
-  std::string szName;
-  GetDeviceName(session.szDeviceUdid, szName);
-  LogMessage(&session, kLogDeviceName, PrintableDeviceName(szName).c_str());
-}
-
 void RunAttempt(CaptureSession& session) {
   ResetCaptureState(session);
   if (!PrepareCaptureDevice(session)) return;
   LogMessage(&session, kLogCapturing);
   ReportLinkStage(&session, LinkStage::Receiving);
-  LogDeviceName(session);
+  // The name serves the log alone; it is read once a connection, while the
+  // pictures already come. A lookup still running when the connection ends
+  // is cut short: the stop does not wait for a hung tool.
+  DeviceNameLookup nameLookup;
+  StartDeviceNameLookup(nameLookup, session);
   ReceiveLoop(session);
+  EndDeviceNameLookup(nameLookup);
   // The loss is said at once, not after the wait: the device is gone from the
   // user's view now. Then the pause before the next attempt; a stop has none
   // to wait for, and the stop sequence waits its own second.

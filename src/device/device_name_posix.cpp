@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -24,18 +25,26 @@ namespace {
 constexpr char kToolBesideProgram[] = "/Frameworks/ideviceinfo";
 constexpr char kToolOnPath[] = "ideviceinfo";
 constexpr int kReapPollMs = 10;
+// How long a wait may go without looking whether the lookup was cancelled.
+constexpr int kCancelPollMs = 20;
 
 // The lookup's only timer. It is about a child process, not the device, so it
 // runs on the real clock even when the capture side uses a virtual one.
-using Deadline = std::chrono::steady_clock::time_point;
+struct Deadline {
+  std::chrono::steady_clock::time_point at;
+  const std::atomic<bool>* pbCancel;
+};
 
-Deadline LookupDeadline() {
-  return std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeviceNameTimeoutMs);
+Deadline LookupDeadline(const std::atomic<bool>* pbCancel) {
+  return {std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeviceNameTimeoutMs),
+          pbCancel};
 }
 
-int MillisecondsLeft(Deadline deadline) {
+// 0 once the deadline has passed or the lookup was cancelled.
+int MillisecondsLeft(const Deadline& deadline) {
+  if (deadline.pbCancel != nullptr && deadline.pbCancel->load()) return 0;
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline - std::chrono::steady_clock::now());
+      deadline.at - std::chrono::steady_clock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
@@ -111,15 +120,16 @@ pid_t RunHiddenTool(const std::vector<std::string>& vecArguments, int nWriteFd) 
 
 // Reads until the tool closes its end or the deadline passes. Reading on past
 // the cap keeps a talkative tool from blocking on a full pipe.
-void ReadToolOutput(int nReadFd, Deadline deadline, std::string& szName) {
+void ReadToolOutput(int nReadFd, const Deadline& deadline, std::string& szName) {
   std::array<char, 4096> buffer{};
   for (;;) {
     const int nLeft = MillisecondsLeft(deadline);
     if (nLeft == 0) return;
     pollfd pollFd{nReadFd, POLLIN, 0};
-    const int nReady = poll(&pollFd, 1, nLeft);
+    const int nReady = poll(&pollFd, 1, std::min(nLeft, kCancelPollMs));
     if (nReady < 0 && errno == EINTR) continue;
-    if (nReady <= 0) return;
+    if (nReady == 0) continue;
+    if (nReady < 0) return;
     const ssize_t nRead = read(nReadFd, buffer.data(), buffer.size());
     if (nRead < 0 && errno == EINTR) continue;
     if (nRead <= 0) return;
@@ -137,7 +147,7 @@ bool TryReap(pid_t pid, int& nStatus) {
 
 // Waits for the tool's end until the deadline, then kills its process group;
 // either way the child is reaped. True when it ended on its own with exit code 0.
-bool EndTool(pid_t pid, Deadline deadline) {
+bool EndTool(pid_t pid, const Deadline& deadline) {
   int nStatus = -1;
   while (!TryReap(pid, nStatus)) {
     if (MillisecondsLeft(deadline) == 0) {
@@ -153,12 +163,13 @@ bool EndTool(pid_t pid, Deadline deadline) {
 
 }  // namespace
 
-bool GetDeviceName(const std::string& szUdid, std::string& szName, bool* pbToolSucceeded) {
+bool GetDeviceName(const std::string& szUdid, std::string& szName, bool* pbToolSucceeded,
+                   const std::atomic<bool>* pbCancel) {
   szName.clear();
   if (pbToolSucceeded != nullptr) *pbToolSucceeded = false;
   int pipeFds[2] = {-1, -1};
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
-  const Deadline deadline = LookupDeadline();
+  const Deadline deadline = LookupDeadline(pbCancel);
   const pid_t pid = RunHiddenTool(DeviceNameToolArguments(szUdid), pipeFds[1]);
   // Only the child may hold the write end, or the read would never see its end.
   close(pipeFds[1]);

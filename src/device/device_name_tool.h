@@ -11,8 +11,8 @@
 // The name is only logged; more than this is never kept.
 inline constexpr size_t kDeviceNameCapacity = 10240;
 
-// The capture thread waits no longer than this for the tool; what was read by
-// then is the name.
+// The lookup waits no longer than this for the tool; what was read by then is
+// the name.
 inline constexpr int kDeviceNameTimeoutMs = 5000;
 
 // "-u", the UDID, "-k", "DeviceName": the UDID is one argument whatever it

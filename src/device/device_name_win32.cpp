@@ -112,9 +112,10 @@ HiddenTool RunHiddenTool(const std::string& szToolPath, const std::string& szCom
 // Reads what the tool writes until its output ends, a read fails or the
 // deadline passes, looking at the deadline before every read. Output past the
 // capacity is read and dropped so that the tool can still finish.
-void ReadToolOutput(const HiddenTool& tool, ULONGLONG qwDeadline, std::string& szName) {
+void ReadToolOutput(const HiddenTool& tool, ULONGLONG qwDeadline, const std::atomic<bool>* pbCancel,
+                    std::string& szName) {
   std::array<char, 4096> buffer{};
-  while (GetTickCount64() < qwDeadline) {
+  while (GetTickCount64() < qwDeadline && (pbCancel == nullptr || !pbCancel->load())) {
     DWORD nAvailable = 0;
     if (!PeekNamedPipe(tool.hRead, nullptr, 0, nullptr, &nAvailable, nullptr)) return;
     if (nAvailable > 0) {
@@ -139,7 +140,8 @@ void EndTool(const HiddenTool& tool) {
 
 }  // namespace
 
-bool GetDeviceName(const std::string& szUdid, std::string& szName, bool* pbToolSucceeded) {
+bool GetDeviceName(const std::string& szUdid, std::string& szName, bool* pbToolSucceeded,
+                   const std::atomic<bool>* pbCancel) {
   szName.clear();
   if (pbToolSucceeded != nullptr) *pbToolSucceeded = false;
   const std::string szToolPath = GetModuleDirectory() + kToolBesideProgram;
@@ -149,7 +151,7 @@ bool GetDeviceName(const std::string& szUdid, std::string& szName, bool* pbToolS
   const ULONGLONG qwDeadline = GetTickCount64() + kDeviceNameTimeoutMs;
   const HiddenTool tool = RunHiddenTool(szToolPath, szCommandLine);
   if (tool.hProcess == nullptr) return false;
-  ReadToolOutput(tool, qwDeadline, szName);
+  ReadToolOutput(tool, qwDeadline, pbCancel, szName);
   DWORD nExitCode = 1;
   if (pbToolSucceeded != nullptr && WaitForSingleObject(tool.hProcess, 0) == WAIT_OBJECT_0 &&
       GetExitCodeProcess(tool.hProcess, &nExitCode))

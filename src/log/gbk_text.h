@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-// The UTF-8 form of GBK bytes. A byte sequence that is not GBK (a device name
-// passed through, say) becomes "?" for each byte that cannot be read, so a
-// line is never lost for one bad byte.
+// The UTF-8 form of GBK bytes. A byte sequence that is not GBK becomes "?" for
+// each byte that cannot be read, so a line is never lost for one bad byte.
+// Safe from any thread.
 std::string GbkToUtf8(std::string_view szGbk);

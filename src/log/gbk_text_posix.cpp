@@ -1,12 +1,17 @@
 #include <errno.h>
 #include <iconv.h>
 
+#include <mutex>
+
 #include "log/gbk_text.h"
 
 std::string GbkToUtf8(std::string_view szGbk) {
-  // One converter for the process; its callers hold the log's lock.
+  // One converter for the process: the capture thread and the name lookup's
+  // worker log side by side.
+  static std::mutex mutex;
   static const iconv_t converter = iconv_open("UTF-8", "GBK");
   if (converter == reinterpret_cast<iconv_t>(-1)) return std::string(szGbk);
+  const std::lock_guard lock(mutex);
   iconv(converter, nullptr, nullptr, nullptr, nullptr);
   std::string szOut(szGbk.size() * 2 + 8, '\0');  // a GBK pair becomes at most 3 bytes
   char* pIn = const_cast<char*>(szGbk.data());

@@ -9,6 +9,8 @@ inline constexpr int kLogLineCapacity = 2048;
 // Where a finished line goes, with the context its caller gives.
 using LogLineSink = void (*)(void* pContext, const char* szLine);
 
-// Formats the line (cut to 2047 bytes) and hands it to pfnSink; with a null
-// sink nothing is formatted at all.
+// Formats the line (cut to 2047 bytes) and hands it to pfnSink, in UTF-8;
+// with a null sink nothing is formatted at all. szFormat is one of the
+// program's own texts, in GBK (ASCII is GBK too); the values are put in as
+// they are.
 void LogFormatV(LogLineSink pfnSink, void* pContext, const char* szFormat, va_list args);

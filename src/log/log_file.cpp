@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <string>
-
-#include "log/gbk_text.h"
+#include <string_view>
 
 namespace {
 
@@ -33,17 +31,17 @@ bool OpenLogFile(const char* szPath) {
   return true;
 }
 
-void WriteLogLine(void* /*pContext*/, const char* szGbkLine) {
+void WriteLogLine(void* /*pContext*/, const char* szUtf8Line) {
   std::lock_guard<std::mutex> lock(g_LogMutex);
   if (g_pLogFile == nullptr) return;
   const auto qwMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - g_Start)
                         .count();
   // Some texts end in a newline of their own: one line each all the same.
-  std::string_view szLine(szGbkLine);
+  std::string_view szLine(szUtf8Line);
   if (!szLine.empty() && szLine.back() == '\n') szLine.remove_suffix(1);
-  const std::string szUtf8 = GbkToUtf8(szLine);
-  std::fprintf(g_pLogFile, "%8lld %s\n", static_cast<long long>(qwMs), szUtf8.c_str());
+  std::fprintf(g_pLogFile, "%8lld %.*s\n", static_cast<long long>(qwMs),
+               static_cast<int>(szLine.size()), szLine.data());
   std::fflush(g_pLogFile);
 }
 

@@ -1,6 +1,7 @@
 // Start-up with a recording shell, the simulated bus and the virtual clock; the fit.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 
 #include "app/app_texts.h"
@@ -65,6 +66,11 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
       {szLongest, {}, "", 0, "loop\n"},    // the window is closed at once
       {szLongest, {}, szNoDir.c_str(), 0, szNoLog + "loop\n"},
       {szUdid, {"--fullscreen", "--no-audio"}, "", 0, "fullscreen\nloop\n"},
+      {szUdid,
+       {"--no-window"},
+       "",
+       2,
+       "notice: " + std::string(kTextNoWindowWithoutRecord) + "\n" + kTextUsage + "\n"},
       {szUdid, {"--no-audo", "x"}, "", 0, "stderr: " + szUnknown + "\nloop\n", szUnknown},
   };
   UseVirtualClock(1'000'000);  // later than any notice of an earlier test
@@ -82,6 +88,38 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
   unsetenv("VELTRONA_LOG");
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
   UseRealClock();
+}
+
+// What each command line asks for; a value that is missing, empty or another
+// option, or --no-window with nothing to record, is a usage error. --record
+// into a folder: a new file inside it.
+TEST(Options, TheCommandLineMeansWhatItSays) {
+  const auto Read = [](std::vector<std::string> vecArguments) {
+    const MirrorOptions o = ReadMirrorOptions(vecArguments);
+    std::string szText = std::to_string(o.bAudio) + std::to_string(o.bFullscreen) +
+                         std::to_string(o.bNoWindow) + "[" + o.szRecordPath + "][" + o.szSaveDir;
+    for (const std::string& szArgument : o.vecUnknown) szText += "][" + szArgument;
+    return szText + "]" + o.szUsageError;
+  };
+  const std::string szMissing = kTextOptionValueMissingPrefix;
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, "100[][]"},
+      {{"--no-audio", "--fullscreen", "--no-window", "--record", "a b", "--save-dir=d"},
+       "011[a b][d]"},
+      {{"--record", "a", "--record=b", "--save-dir=c", "--save-dir", "-"}, "100[b][-]"},
+      {{"--recording", "x", "--record-", "--save-dirx=y"},
+       "100[][][--recording][x][--record-]"
+       "[--save-dirx=y]"},
+      {{"--record", "--no-audio"}, "100[][]" + szMissing + "--record"},
+      {{"--record"}, "100[][]" + szMissing + "--record"},
+      {{"--save-dir=", "--record", "a"}, "100[a][]" + szMissing + "--save-dir"},
+      {{"--no-window"}, "101[][]" + std::string(kTextNoWindowWithoutRecord)},
+  };
+  for (const auto& [vecArguments, szExpected] : cases) EXPECT_EQ(Read(vecArguments), szExpected);
+  const std::string szFolder = testing::TempDir() + "veltrona-v\u00eddeos";
+  std::filesystem::create_directories(szFolder);
+  EXPECT_TRUE(RecordingPathFor(szFolder).starts_with(szFolder + "/Veltrona ")) << szFolder;
+  EXPECT_EQ(RecordingPathFor(szFolder + "/a.mkv"), szFolder + "/a.mkv");
 }
 
 TEST(FitPicture, LetterBoxedWithTheFillingSideTruncated) {

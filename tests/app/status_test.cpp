@@ -109,8 +109,8 @@ TEST(WindowText, TheHintNamesTheLikelyCause) {
   const std::pair<LinkReport, std::string> cases[] = {
       {Report(LinkStage::Searching), kTextHintConnect},
       {unreadable, kTextHintConnect},
-      {Report(LinkStage::Searching, {"A", "B\x1b[2J"}),
-       std::string(kTextHintOtherUdidsPrefix) + "A, B[2J"},  // no control characters
+      {Report(LinkStage::Searching, {"A", "B\x1b[2J\xc2\x9b"}),
+       std::string(kTextHintOtherUdidsPrefix) + "A, B?[2J?"},  // no control characters
       // One it may not open could be the one: the permission comes first.
       {Report(LinkStage::Searching, {"A"}, 1), kTextHintNoPermission},
   };
@@ -167,7 +167,7 @@ TEST(DeviceList, OneLinePerDeviceWithItsUdidFirst) {
       {"", 0x0001, false, false, ""},
   };
   EXPECT_EQ(FormatDeviceList(devices), std::string(kUdid) + kTextListProduct + "12a8" +
-                                           kTextListCaptureOn + kTextListName + "iPhone de Ana\n" +
+                                           kTextListCaptureOn + kTextListName + "iPhone de Ana?\n" +
                                            kTextListNoPermission + kTextListProduct + "12ab" +
                                            kTextListCaptureOff + "\n" + kTextListNoSerial +
                                            kTextListProduct + "0001" + kTextListCaptureOff + "\n");

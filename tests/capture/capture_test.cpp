@@ -16,6 +16,7 @@
 #include "capture_test_util.h"
 #include "device/capture_activation.h"
 #include "device/capture_thread.h"
+#include "log/gbk_text.h"
 #include "log/log_texts.h"
 #include "platform/clock.h"
 #include "sim.h"
@@ -108,9 +109,10 @@ std::string Upper(std::string szText) {
   for (char& c : szText) c = static_cast<char>(std::toupper(c));
   return szText;
 }
+// A log line as the slot receives it: the text, GBK, in UTF-8.
 std::string Line(const char* szFormat, int nValue) {
   char szLine[256];
-  snprintf(szLine, sizeof szLine, szFormat, nValue);
+  snprintf(szLine, sizeof szLine, GbkToUtf8(szFormat).c_str(), nValue);
   return szLine;
 }
 // A bulk write as the transcript shows it.

@@ -1,0 +1,70 @@
+#include "app/mirror_options.h"
+
+#include <ctime>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "app/app_texts.h"
+#include "record/file_names.h"
+
+namespace {
+
+// An option that takes a value takes it as "--name=value" or as the next
+// argument. False when szArgument is not this option.
+bool TakeValue(std::span<const std::string> arguments, size_t& i, std::string_view szName,
+               std::string& szValue, std::string& szUsageError) {
+  const std::string& szArgument = arguments[i];
+  if (!szArgument.starts_with(szName)) return false;
+  if (szArgument.size() == szName.size()) {
+    szValue = i + 1 < arguments.size() ? arguments[++i] : std::string();
+  } else if (szArgument[szName.size()] == '=') {
+    szValue = szArgument.substr(szName.size() + 1);
+  } else {
+    return false;
+  }
+  // "--record --no-audio" would record into a file named --no-audio and keep
+  // the sound on: a value that looks like an option is a value left out.
+  if (szValue.empty() || szValue.starts_with("--")) {
+    szUsageError = kTextOptionValueMissingPrefix + std::string(szName);
+    szValue.clear();
+  }
+  return true;
+}
+
+}  // namespace
+
+MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid) {
+  MirrorOptions options;
+  for (size_t i = 0; i < afterUdid.size(); ++i) {
+    const std::string& szArgument = afterUdid[i];
+    if (szArgument == "--no-audio")
+      options.bAudio = false;
+    else if (szArgument == "--fullscreen")
+      options.bFullscreen = true;
+    else if (szArgument == "--no-window")
+      options.bNoWindow = true;
+    else if (!TakeValue(afterUdid, i, "--record", options.szRecordPath, options.szUsageError) &&
+             !TakeValue(afterUdid, i, "--save-dir", options.szSaveDir, options.szUsageError))
+      options.vecUnknown.push_back(szArgument);
+  }
+  // Without a window and without a recording the program would wait for ever
+  // doing nothing.
+  if (options.szUsageError.empty() && options.bNoWindow && options.szRecordPath.empty())
+    options.szUsageError = kTextNoWindowWithoutRecord;
+  return options;
+}
+
+std::string RecordingPathFor(const std::string& szAsked) {
+  std::error_code error;
+  const std::filesystem::path path(std::u8string(szAsked.begin(), szAsked.end()));
+  if (!std::filesystem::is_directory(path, error)) return szAsked;
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return JoinPath(szAsked, TimestampedName(local) + ".mkv");
+}
