@@ -108,7 +108,8 @@ bool MirrorWantsAwake() {
 }
 
 void OnMirrorSessionEnding() {
-  WriteLogLine(nullptr, "session: the system is ending the session: stopping as when the window closes");
+  WriteLogLine(nullptr,
+               "session: the system is ending the session: stopping as when the window closes");
   // Idempotent: the shutdown after the message loop finds nothing left to do.
   StopCaptureAndRelease("session: stopped; the session may end");
 }

@@ -11,7 +11,7 @@ struct TextSizes {
   int32_t nHintPx = 0;      // the hint line below it
   int32_t nBandHeight = 0;  // the band at the bottom: at most 1/12 of the height
   int32_t nBandPx = 0;
-  int32_t nMargin = 0;  // kept free on the left and on the right
+  int32_t nMargin = 0;      // kept free on the left and on the right
   int32_t nSmallestPx = 0;  // a line too wide is drawn no smaller than this
 };
 

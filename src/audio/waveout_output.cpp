@@ -64,10 +64,12 @@ void CloseAfterFailure(WaveOutput& output, const char* szCall, MMRESULT nResult)
   CloseDevice(output);
   RecoveryLost(output.recovery);
   if (szCall != nullptr)
-    PlayerLog(*output.pPlayer, "audio: the sound output failed (%s error %u): closed until the next sound",
-              szCall, static_cast<unsigned>(nResult));
+    PlayerLog(*output.pPlayer,
+              "audio: the sound output failed (%s error %u): closed until the next sound", szCall,
+              static_cast<unsigned>(nResult));
   else
-    PlayerLog(*output.pPlayer, "audio: the sound output took nothing for %u ms: closed until the next sound",
+    PlayerLog(*output.pPlayer,
+              "audio: the sound output took nothing for %u ms: closed until the next sound",
               static_cast<unsigned>(kOutputStallMs));
 }
 
@@ -132,7 +134,8 @@ void OpenDevice(WaveOutput& output, const AudioFormat& format, ULONGLONG qwNow) 
     header.lpData = reinterpret_cast<LPSTR>(output.vecSamples[i].data());
     header.dwBufferLength = static_cast<DWORD>(nSamples * sizeof(int16_t));
     const MMRESULT nPrepared = waveOutPrepareHeader(output.hWave, &header, sizeof header);
-    if (nPrepared != MMSYSERR_NOERROR) return CloseAfterFailure(output, "waveOutPrepareHeader", nPrepared);
+    if (nPrepared != MMSYSERR_NOERROR)
+      return CloseAfterFailure(output, "waveOutPrepareHeader", nPrepared);
     output.bPrepared[i] = true;
   }
   output.pPlayer->bCardOpen.store(true);

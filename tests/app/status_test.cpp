@@ -145,21 +145,19 @@ TEST(TextFit, ALineShrinksToFitThenIsCutBetweenCharacters) {
 TEST(TextFit, SizesFollowTheWindowAndTheDpiWithinBounds) {
   // Client and DPI, then status, hint, band height, band text sizes, margin, floor.
   const std::tuple<int32_t, int32_t, int32_t, std::array<int32_t, 6>> cases[] = {
-      {900, 650, 96, {21, 16, 42, 21, 22, 9}},
-      {1920, 1080, 96, {28, 22, 56, 28, 48, 9}},
-      {3840, 2160, 96, {28, 22, 56, 28, 96, 9}},  // not huge
-      {300, 200, 96, {12, 11, 16, 9, 8, 9}},      // the band at 1/12
-      {400, 1000, 96, {16, 12, 32, 16, 10, 9}},   // narrow: by the width
+      {900, 650, 96, {21, 16, 42, 21, 22, 9}},      {1920, 1080, 96, {28, 22, 56, 28, 48, 9}},
+      {3840, 2160, 96, {28, 22, 56, 28, 96, 9}},   // not huge
+      {300, 200, 96, {12, 11, 16, 9, 8, 9}},       // the band at 1/12
+      {400, 1000, 96, {16, 12, 32, 16, 10, 9}},    // narrow: by the width
       {1350, 975, 144, {32, 25, 64, 32, 33, 13}},  // the first window at 150 %
-      {3840, 2160, 192, {56, 44, 112, 56, 96, 18}},
-      {300, 200, 144, {18, 16, 16, 9, 12, 13}},
+      {3840, 2160, 192, {56, 44, 112, 56, 96, 18}}, {300, 200, 144, {18, 16, 16, 9, 12, 13}},
       {300, 200, 72, {12, 11, 16, 9, 8, 9}},  // below 96: never smaller than at 96
   };
   for (const auto& [cw, ch, nDpi, expected] : cases) {
     const TextSizes s = SizeWindowText(cw, ch, nDpi);
-    EXPECT_EQ((std::array{s.nStatusPx, s.nHintPx, s.nBandHeight, s.nBandPx, s.nMargin,
-                          s.nSmallestPx}),
-              expected)
+    EXPECT_EQ(
+        (std::array{s.nStatusPx, s.nHintPx, s.nBandHeight, s.nBandPx, s.nMargin, s.nSmallestPx}),
+        expected)
         << cw << "x" << ch << " at " << nDpi;
   }
 }

@@ -1,9 +1,9 @@
 // A sound output that goes away: closed, opened again on the next sound at
 // most once a second, a log line for each loss and success but only the first
 // of a run of failed attempts.
-#include <gtest/gtest.h>
-
 #include "audio/output_recovery.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -11,9 +11,18 @@ namespace {
 // Every libusb 0.1 function the program calls: a DLL without one of them
 // would fail only at that call, in the middle of a capture.
 constexpr const char* kUsedFunctions[] = {
-    "usb_init",        "usb_find_busses",       "usb_find_devices",      "usb_get_busses",
-    "usb_open",        "usb_close",             "usb_get_string_simple", "usb_set_configuration",
-    "usb_claim_interface", "usb_control_msg",   "usb_bulk_read",         "usb_bulk_write",
+    "usb_init",
+    "usb_find_busses",
+    "usb_find_devices",
+    "usb_get_busses",
+    "usb_open",
+    "usb_close",
+    "usb_get_string_simple",
+    "usb_set_configuration",
+    "usb_claim_interface",
+    "usb_control_msg",
+    "usb_bulk_read",
+    "usb_bulk_write",
     "usb_reset",
 };
 
@@ -34,7 +43,8 @@ int CheckUsbLibrary() {
   const char* szProblem = nullptr;
   if (hLibrary == nullptr) {
     // A 32-bit DLL gives ERROR_BAD_EXE_FORMAT; only "not found" means missing.
-    szProblem = GetLastError() == ERROR_MOD_NOT_FOUND ? kTextUsbLibraryMissing : kTextUsbLibraryWrong;
+    szProblem =
+        GetLastError() == ERROR_MOD_NOT_FOUND ? kTextUsbLibraryMissing : kTextUsbLibraryWrong;
   } else if (!IsAmd64Image(hLibrary)) {
     szProblem = kTextUsbLibraryWrong;
   } else {

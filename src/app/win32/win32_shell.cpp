@@ -189,10 +189,10 @@ bool ShellCreateMirrorWindow() {
   // 900x650 logical pixels: at the system's scale first, then at that of the
   // monitor the window opened on.
   const int nSystemDpi = WindowDpi(nullptr);
-  const HWND hWindow = CreateWindowExW(
-      0, szClassName.c_str(), szTitle.c_str(), nStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-      ScaleForDpi(kWindowWidth, nSystemDpi), ScaleForDpi(kWindowHeight, nSystemDpi), nullptr,
-      nullptr, g_hInstance, nullptr);
+  const HWND hWindow =
+      CreateWindowExW(0, szClassName.c_str(), szTitle.c_str(), nStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                      ScaleForDpi(kWindowWidth, nSystemDpi), ScaleForDpi(kWindowHeight, nSystemDpi),
+                      nullptr, nullptr, g_hInstance, nullptr);
   g_hMirrorWindow.store(hWindow);
   if (hWindow == nullptr) return false;
   if (const int nDpi = WindowDpi(hWindow); nDpi != nSystemDpi)

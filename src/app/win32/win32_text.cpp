@@ -91,17 +91,20 @@ void DrawWindowText(HDC hDc, HDC hShadeDc, int cw, int ch, int nDpi, const Windo
   SetBkMode(hDc, TRANSPARENT);
   if (!text.szStatus.empty()) {
     const RECT box{0, ch / 2 - sizes.nStatusPx * 2, cw, ch / 2};
-    DrawLine(hDc, g_Lines[0], text.szStatus, nMaxWidth, sizes.nStatusPx, nMinPx, box, RGB(220, 220, 220));
+    DrawLine(hDc, g_Lines[0], text.szStatus, nMaxWidth, sizes.nStatusPx, nMinPx, box,
+             RGB(220, 220, 220));
   }
   if (!text.szHint.empty()) {
     const RECT box{0, ch / 2, cw, ch / 2 + sizes.nHintPx * 2};
-    DrawLine(hDc, g_Lines[1], text.szHint, nMaxWidth, sizes.nHintPx, nMinPx, box, RGB(170, 170, 170));
+    DrawLine(hDc, g_Lines[1], text.szHint, nMaxWidth, sizes.nHintPx, nMinPx, box,
+             RGB(170, 170, 170));
   }
   if (!text.szBand.empty() && sizes.nBandPx >= nMinPx) {
     const RECT box{0, ch - sizes.nBandHeight, cw, ch};
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, kBandAlpha, 0};
     AlphaBlend(hDc, 0, box.top, cw, sizes.nBandHeight, hShadeDc, 0, 0, 1, 1, blend);
-    DrawLine(hDc, g_Lines[2], text.szBand, nMaxWidth, sizes.nBandPx, nMinPx, box, RGB(255, 255, 255));
+    DrawLine(hDc, g_Lines[2], text.szBand, nMaxWidth, sizes.nBandPx, nMinPx, box,
+             RGB(255, 255, 255));
   }
   SelectObject(hDc, hKeptFont);
 }
