@@ -125,7 +125,7 @@ LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LP
       InvalidateRect(hWindow, nullptr, FALSE);
       return 0;
     case WM_DPICHANGED:
-      OnDpiChanged(hWindow, *reinterpret_cast<const RECT*>(lParam));
+      if (lParam != 0) OnDpiChanged(hWindow, *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_QUERYENDSESSION:
       // Nothing to veto: the recording is finished when the end is certain.
