@@ -139,6 +139,9 @@ void OpenDevice(WaveOutput& output, const AudioFormat& format, ULONGLONG qwNow) 
     output.bPrepared[i] = true;
   }
   output.pPlayer->bCardOpen.store(true);
+  // What came while it was closed has been answered: after a later loss, the
+  // next sound is one that comes after it.
+  output.pPlayer->bSoundWaiting.store(false);
   output.qwLastProgress = qwNow;
   for (int i = 0; i < kBuffers; ++i) {
     const MMRESULT nWritten = FillAndWrite(output, i);
