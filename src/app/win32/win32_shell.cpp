@@ -135,8 +135,8 @@ LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LP
       // (recording closed, phone switched back) happens here.
       if (wParam != FALSE) {
         KillTimer(hWindow, kAwakeTimer);
+        HoldAwake(false);  // while the log is still open to say so
         OnMirrorSessionEnding();
-        HoldAwake(false);
         DestroyWindow(hWindow);
       }
       return 0;
