@@ -1,12 +1,9 @@
 #!/bin/bash
-# Recording on Windows, ended by the end of the session, for a program
-# installed in a folder named in letters outside the ANSI code page (its log,
-# --record and --save-dir there too): --record into an MP4 with the simulated
-# tone, and S. Then a small program sends WM_QUERYENDSESSION and
-# WM_ENDSESSION and ends the process as soon as the second returns, as Windows
-# may. The recording is complete (Linux's FFmpeg reads pictures, PCM sound and
-# a duration without an error), the PNG has the device's size, the phone is
-# switched back, and the log says so. At 96 DPI the window is 900x650.
+# Installed, logging, recording (MP4, simulated tone) and saving (S) in a folder
+# named outside the ANSI code page; window_probe ends the session and the
+# process: the recording plays whole (pictures, PCM, a duration), the PNG has
+# the device's size, the phone is switched back, the log says so. At 96 DPI
+# the window is 900x650.
 . "$szHere/lib.sh"
 szDir="$szWork/Пользователь Ñandú/Veltrona iOS"
 mkdir -p "$szDir/Frameworks" "$szDir/Vídeos"

@@ -1,8 +1,6 @@
-// What the Windows tests ask of the running program's window, from outside:
-//   window_probe size         its outer and client size and its DPI
-//   window_probe end-session  the system's end of the session: WM_QUERYENDSESSION,
-//                             WM_ENDSESSION, then the process ended at once, as
-//                             Windows may do once WM_ENDSESSION returns
+// What the Windows tests ask of the program's window from outside: "size" (outer
+// and client), "end-session" (WM_QUERYENDSESSION, WM_ENDSESSION, then the
+// process ended at once, as Windows may do once WM_ENDSESSION returns).
 #include <windows.h>
 
 #include <cstdio>
