@@ -45,4 +45,4 @@ tr -d '\r' <"$szDir/registro de sesión.txt" >"$WORK/log.txt"
 for szLine in "power: keeping the display on" "record: saved" "session: stopped"; do
   grep -q "$szLine" "$WORK/log.txt" || fail "no \"$szLine\" in the log"
 done
-echo "$nPictures pictures, $szDuration s"
+echo "$nPictures pictures, $szDuration s; $(tr -d '\r' <"$szWork/probe.out")"

@@ -22,8 +22,11 @@ int main(int argc, char** argv) {
   GetWindowThreadProcessId(hWindow, &nProcessId);
   const HANDLE hProcess = OpenProcess(PROCESS_TERMINATE, FALSE, nProcessId);
   const LRESULT nAgreed = SendMessageW(hWindow, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+  const ULONGLONG qwStart = GetTickCount64();
   SendMessageW(hWindow, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  const ULONGLONG qwTook = GetTickCount64() - qwStart;
   const BOOL bKilled = hProcess != nullptr && TerminateProcess(hProcess, 99);
-  std::printf("query %lld, killed %d\n", static_cast<long long>(nAgreed), bKilled ? 1 : 0);
+  std::printf("query %lld, killed %d, WM_ENDSESSION took %llu ms\n",
+              static_cast<long long>(nAgreed), bKilled ? 1 : 0, qwTook);
   return 0;
 }

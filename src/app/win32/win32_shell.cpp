@@ -137,7 +137,9 @@ LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LP
         KillTimer(hWindow, kAwakeTimer);
         HoldAwake(false);  // while the log is still open to say so
         OnMirrorSessionEnding();
-        DestroyWindow(hWindow);
+        // Should the process live on, the window closes after this returns:
+        // destroying it here would only keep the system waiting.
+        PostMessageW(hWindow, WM_CLOSE, 0, 0);
       }
       return 0;
     case WM_LBUTTONDBLCLK:
