@@ -20,7 +20,10 @@ set_target_properties(PkgConfig::FFMPEG PROPERTIES
 file(GLOB VELTRONA_FFMPEG_DLLS "${VELTRONA_FFMPEG_WIN64}/bin/*.dll")
 file(COPY ${VELTRONA_FFMPEG_DLLS} DESTINATION ${CMAKE_BINARY_DIR})
 
-# Made at configure time; editing the .def configures again.
+# Made at configure time; editing the .def configures again. A delay-import
+# library: libusb0.dll is loaded at the first USB call, not before main, so
+# that the program can first check it is there and 64-bit and say so in its
+# own words (src/app/win32/usb_library.cpp); the helper is MinGW's delayimp.
 set(VELTRONA_LIBUSB0_DEF ${PROJECT_SOURCE_DIR}/src/usb/libusb0.def)
 # Its own folder: the simulated libusb0.dll built beside the program has an
 # import library of the same name.
@@ -29,7 +32,7 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/implib)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VELTRONA_LIBUSB0_DEF})
 execute_process(
   COMMAND ${CMAKE_DLLTOOL} --input-def ${VELTRONA_LIBUSB0_DEF} --dllname libusb0.dll
-          --output-lib ${VELTRONA_LIBUSB0_IMPLIB}
+          --output-delaylib ${VELTRONA_LIBUSB0_IMPLIB}
   RESULT_VARIABLE nDlltoolResult)
 if(NOT nDlltoolResult EQUAL 0)
   message(FATAL_ERROR "dlltool could not make ${VELTRONA_LIBUSB0_IMPLIB}")
@@ -38,4 +41,5 @@ endif()
 add_library(PkgConfig::LIBUSB SHARED IMPORTED)
 set_target_properties(PkgConfig::LIBUSB PROPERTIES
   IMPORTED_IMPLIB ${VELTRONA_LIBUSB0_IMPLIB}
-  IMPORTED_LOCATION ${CMAKE_BINARY_DIR}/libusb0.dll)
+  IMPORTED_LOCATION ${CMAKE_BINARY_DIR}/libusb0.dll
+  INTERFACE_LINK_LIBRARIES delayimp)

@@ -14,6 +14,14 @@ inline constexpr char kTextUsbVideoFailedPrefix[] =
     "No se pudo iniciar el video USB del iPad/iPhone. Codigo: ";
 inline constexpr char kTextLogNotOpenedPrefix[] = "No se pudo abrir el registro VELTRONA_LOG: ";
 inline constexpr char kTextParserNotFound[] = "parser not found\n";
+// Windows: libusb-win32's DLL beside the program is missing, or is not the
+// 64-bit one (or not libusb-win32's at all).
+inline constexpr char kTextUsbLibraryMissing[] =
+    "Falta libusb0.dll. Instale libusb-win32 y copie su libusb0.dll de 64 bits (amd64) "
+    "junto a veltrona.exe.";
+inline constexpr char kTextUsbLibraryWrong[] =
+    "libusb0.dll no es la de 64 bits de libusb-win32. Instale libusb-win32 y copie su "
+    "libusb0.dll de 64 bits (amd64) junto a veltrona.exe.";
 inline constexpr char kTextUsage[] =
     "Uso: veltrona <UDID> [opciones]\n"
     "     veltrona --any [opciones]\n"

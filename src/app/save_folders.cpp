@@ -8,6 +8,8 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shlobj.h>
+
+#include "platform/wide_text.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -20,14 +22,11 @@ std::string KnownFolder(SaveKind kind) {
   PWSTR pszWide = nullptr;
   std::string szFolder;
   const KNOWNFOLDERID& id = kind == SaveKind::Pictures ? FOLDERID_Pictures : FOLDERID_Videos;
-  if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &pszWide))) {
-    const int nBytes = WideCharToMultiByte(CP_UTF8, 0, pszWide, -1, nullptr, 0, nullptr, nullptr);
-    if (nBytes > 1) {
-      szFolder.resize(static_cast<size_t>(nBytes));
-      WideCharToMultiByte(CP_UTF8, 0, pszWide, -1, szFolder.data(), nBytes, nullptr, nullptr);
-      szFolder.resize(static_cast<size_t>(nBytes - 1));
-    }
-  }
+  // A user may have deleted the folder (or never had one): it is made again,
+  // rather than files going to the working folder, often the program's own
+  // and not writable under Program Files.
+  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &pszWide)))
+    szFolder = WideToUtf8(pszWide);
   CoTaskMemFree(pszWide);
   return szFolder;
 }

@@ -12,6 +12,7 @@
 #include "app/media_keys.h"
 #include "app/session_wiring.h"
 #include "app/shell.h"
+#include "app/stay_awake.h"
 #include "app/window_notice.h"
 #include "app/window_status.h"
 #include "audio/audio_output.h"
@@ -21,6 +22,8 @@
 #include "device/capture_thread.h"
 #include "log/log_file.h"
 #include "platform/clock.h"
+#include "platform/environment.h"
+#include "record/recorder.h"
 #include "video/frame_store.h"
 #include "video/video_decoder.h"
 
@@ -43,7 +46,7 @@ void RequestCaptureStop() {
   if (g_pSession != nullptr) g_pSession->nRunState.store(kRunStopRequested);
 }
 
-void StopCaptureAndRelease() {
+void StopCaptureAndRelease(const char* szLastLogLine = nullptr) {
   RequestCaptureStop();
   // Joining before the decoder is closed and the session destroyed keeps the
   // capture thread from decoding into released objects. The window is already
@@ -57,15 +60,16 @@ void StopCaptureAndRelease() {
   g_pDecoder.reset();
   g_pAudio.reset();
   g_pSession.reset();
+  if (szLastLogLine != nullptr) WriteLogLine(nullptr, szLastLogLine);
   CloseLogFile();
 }
 
 // VELTRONA_LOG=<path> (or - for standard error) switches the log on. A path
 // that cannot be opened is said once, and the program runs on without a log.
 bool OpenUserLog() {
-  const char* szPath = std::getenv("VELTRONA_LOG");
-  if (szPath == nullptr || *szPath == '\0') return false;
-  if (OpenLogFile(szPath)) return true;
+  const std::string szPath = EnvironmentValue("VELTRONA_LOG");
+  if (szPath.empty()) return false;
+  if (OpenLogFile(szPath.c_str())) return true;
   ShellShowNotice((std::string(kTextLogNotOpenedPrefix) + szPath).c_str());
   return false;
 }
@@ -95,6 +99,18 @@ void SayUnknownOptions(const std::vector<std::string>& vecUnknown) {
 
 void OnMirrorWindowDestroyed() {
   RequestCaptureStop();
+}
+
+bool MirrorWantsAwake() {
+  const bool bRecording = g_pRecorder != nullptr && RecorderIsRecording(*g_pRecorder);
+  return ShouldStayAwake(CurrentLinkStage(), bRecording);
+}
+
+void OnMirrorSessionEnding() {
+  WriteLogLine(nullptr,
+               "session: the system is ending the session: stopping as when the window closes");
+  // Idempotent: the shutdown after the message loop finds nothing left to do.
+  StopCaptureAndRelease("session: stopped; the session may end");
 }
 
 void OnMirrorMuteKey() {

@@ -11,6 +11,8 @@ inline constexpr int kExitNoUdid = 2;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoWindow = 3;
 inline constexpr int kExitNoDecoder = 4;
+// Windows: libusb0.dll missing, not loadable or not 64-bit.
+inline constexpr int kExitNoUsbLibrary = 5;
 
 // --help or -h as the first argument: no UDID starts with '-'.
 bool IsHelpArgument(const std::string& szFirst);
@@ -30,6 +32,15 @@ int StartUsbVideo(const std::string& szUtf8Udid);
 // Called by the shell's window procedure when the window is destroyed: asks
 // the capture thread to stop.
 void OnMirrorWindowDestroyed();
+
+// Polled by the shell (about once a second, on the window's thread): whether
+// to keep the display on and the system awake now (stay_awake.h).
+bool MirrorWantsAwake();
+
+// Called by the shell when the operating system ends the session (shut down,
+// log off, restart for an update): the orderly stop of a closed window, done
+// before this returns, as the process may be ended right after.
+void OnMirrorSessionEnding();
 
 // Called by the shell when the M key is pressed in the window: mutes or
 // unmutes the sound.

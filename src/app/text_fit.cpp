@@ -4,13 +4,17 @@
 
 #include "app/app_texts.h"
 
-TextSizes SizeWindowText(int32_t cw, int32_t ch) {
+TextSizes SizeWindowText(int32_t cw, int32_t ch, int32_t nDpi) {
+  const auto scaled = [nDpi](int32_t nPx) {
+    return static_cast<int32_t>(int64_t{nPx} * std::max(nDpi, 96) / 96);
+  };
   TextSizes sizes;
-  sizes.nStatusPx = std::clamp(std::min(ch / 30, cw / 24), 12, 28);
-  sizes.nHintPx = std::max(11, sizes.nStatusPx * 4 / 5);
+  sizes.nStatusPx = std::clamp(std::min(ch / 30, cw / 24), scaled(12), scaled(28));
+  sizes.nHintPx = std::max(scaled(11), sizes.nStatusPx * 4 / 5);
   sizes.nBandHeight = std::min(ch / 12, sizes.nStatusPx * 2);
   sizes.nBandPx = std::min(sizes.nStatusPx, sizes.nBandHeight * 3 / 5);
-  sizes.nMargin = std::max(8, cw / 40);
+  sizes.nMargin = std::max(scaled(8), cw / 40);
+  sizes.nSmallestPx = scaled(kSmallestTextPx);
   return sizes;
 }
 

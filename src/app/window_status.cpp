@@ -49,3 +49,8 @@ WindowText CurrentWindowText(bool bHasPicture, uint64_t qwNow) {
   const std::lock_guard lock(g_StatusMutex);
   return ComposeWindowText(g_Status, g_szUdid, bHasPicture, notice.szText, notice.qwUntil, qwNow);
 }
+
+LinkStage CurrentLinkStage() {
+  const std::lock_guard lock(g_StatusMutex);
+  return g_Status.stage;
+}

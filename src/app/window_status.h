@@ -21,3 +21,6 @@ void OnPicturePublished(void* pContext);
 
 // What to draw now, with the latest notice in it.
 WindowText CurrentWindowText(bool bHasPicture, uint64_t qwNow);
+
+// The stage of the connection now (never Lost: that reads as Searching).
+LinkStage CurrentLinkStage();

@@ -40,7 +40,11 @@ void PlayerAudioFormat(AudioPlayer& player, uint32_t nBitsPerChannel, uint32_t n
 }
 
 void PlayerAudioData(AudioPlayer& player, const uint8_t* pData, int32_t nSize, uint64_t qwNowMs) {
-  if (pData == nullptr || nSize <= 0 || !player.bCardOpen.load(std::memory_order_relaxed)) return;
+  if (pData == nullptr || nSize <= 0) return;
+  if (!player.bCardOpen.load(std::memory_order_relaxed)) {
+    player.bSoundWaiting.store(true, std::memory_order_relaxed);
+    return;
+  }
   PushAudio(player.buffer, std::span<const uint8_t>(pData, static_cast<size_t>(nSize)), qwNowMs);
 }
 

@@ -14,6 +14,9 @@ struct AudioPlayer {
   // Set by the output while a card plays: without one, chunks are not even
   // kept (they would only be dropped above the maximum, second after second).
   std::atomic<bool> bCardOpen{false};
+  // Set when sound came while no card played: an output whose device went
+  // away opens it again on the next sound.
+  std::atomic<bool> bSoundWaiting{false};
   // Where a line for the user's log goes (null: nowhere).
   void (*pfnLog)(void* pContext, const char* szLine) = nullptr;
   void* pLogContext = nullptr;
@@ -40,7 +43,7 @@ void PlayerAudioFormat(AudioPlayer& player, uint32_t nBitsPerChannel, uint32_t n
                        int32_t nSampleRate);
 
 // The onAudioData slot's work: the chunk into the buffer, at qwNowMs, while a
-// card plays.
+// card plays; otherwise only bSoundWaiting is set.
 void PlayerAudioData(AudioPlayer& player, const uint8_t* pData, int32_t nSize, uint64_t qwNowMs);
 
 // For the output's callback: the next samples in the format its card plays;

@@ -12,6 +12,7 @@
 
 #include "device/device_name.h"
 #include "device/device_name_tool.h"
+#include "platform/wide_text.h"
 
 namespace {
 
@@ -27,13 +28,23 @@ struct HiddenTool {
   HANDLE hRead = nullptr;
 };
 
-// The folder of the program's own executable, without the final backslash.
+// The folder of the program's own executable in UTF-8, without the final
+// backslash. Read in UTF-16, and grown past MAX_PATH as needed: the ANSI form
+// would garble a folder named in another script, and the tool not be found.
 std::string GetModuleDirectory() {
-  std::array<char, MAX_PATH> szPath{};
-  const DWORD nLength = GetModuleFileNameA(nullptr, szPath.data(), MAX_PATH);
-  const std::string szExe(szPath.data(), nLength);
-  const size_t nBackslash = szExe.rfind('\\');
-  return nBackslash == std::string::npos ? szExe : szExe.substr(0, nBackslash);
+  std::wstring szExe(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD nLength =
+        GetModuleFileNameW(nullptr, szExe.data(), static_cast<DWORD>(szExe.size()));
+    if (nLength < szExe.size()) {
+      szExe.resize(nLength);
+      break;
+    }
+    if (szExe.size() >= 32768) return {};
+    szExe.resize(szExe.size() * 2);
+  }
+  const size_t nBackslash = szExe.rfind(L'\\');
+  return WideToUtf8(nBackslash == std::wstring::npos ? szExe : szExe.substr(0, nBackslash));
 }
 
 // The handles the tool may inherit, and no others: without the list, every
@@ -63,11 +74,11 @@ bool MakeInheritList(InheritList& list, HANDLE hInput, HANDLE hOutput) {
   return true;
 }
 
-bool StartTool(const std::string& szToolPath, std::string szCommandLine, HANDLE hInput,
+bool StartTool(const std::string& szToolPath, const std::string& szCommandLine, HANDLE hInput,
                HANDLE hOutput, PROCESS_INFORMATION& process) {
   InheritList list;
   if (!MakeInheritList(list, hInput, hOutput)) return false;
-  STARTUPINFOEXA startup{};
+  STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof(startup);
   startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.StartupInfo.wShowWindow = SW_HIDE;
@@ -75,8 +86,10 @@ bool StartTool(const std::string& szToolPath, std::string szCommandLine, HANDLE 
   startup.StartupInfo.hStdOutput = hOutput;
   startup.StartupInfo.hStdError = hOutput;
   startup.lpAttributeList = list.pList;
+  const std::wstring szWidePath = Utf8ToWide(szToolPath.c_str());
+  std::wstring szWideCommandLine = Utf8ToWide(szCommandLine.c_str());
   const BOOL bStarted =
-      CreateProcessA(szToolPath.c_str(), szCommandLine.data(), nullptr, nullptr, TRUE,
+      CreateProcessW(szWidePath.c_str(), szWideCommandLine.data(), nullptr, nullptr, TRUE,
                      CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS | EXTENDED_STARTUPINFO_PRESENT,
                      nullptr, nullptr, &startup.StartupInfo, &process);
   DeleteProcThreadAttributeList(list.pList);

@@ -6,14 +6,28 @@
 #include <mutex>
 #include <string_view>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
-// Not inherited by child processes (the device-name tool): "N" is the
-// Windows C runtime's flag for it, "e" glibc's close-on-exec.
+// Appending, and not inherited by child processes (the device-name tool):
+// "N" is the Windows C runtime's flag for it, "e" glibc's close-on-exec.
 #ifdef _WIN32
-constexpr char kAppendMode[] = "aN";
+// The path comes in UTF-8; fopen would read it in the ANSI code page, which
+// cannot name a folder such as C:\Users\Пользователь.
+FILE* OpenAppend(const char* szPath) {
+  const int nChars = MultiByteToWideChar(CP_UTF8, 0, szPath, -1, nullptr, 0);
+  if (nChars <= 1) return nullptr;
+  std::wstring szWide(static_cast<size_t>(nChars), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, szPath, -1, szWide.data(), nChars);
+  return _wfopen(szWide.c_str(), L"aN");
+}
 #else
-constexpr char kAppendMode[] = "ae";
+FILE* OpenAppend(const char* szPath) {
+  return std::fopen(szPath, "ae");
+}
 #endif
 
 std::mutex g_LogMutex;
@@ -24,7 +38,7 @@ std::chrono::steady_clock::time_point g_Start;
 
 bool OpenLogFile(const char* szPath) {
   std::lock_guard<std::mutex> lock(g_LogMutex);
-  FILE* pFile = std::strcmp(szPath, "-") == 0 ? stderr : std::fopen(szPath, kAppendMode);
+  FILE* pFile = std::strcmp(szPath, "-") == 0 ? stderr : OpenAppend(szPath);
   if (pFile == nullptr) return false;
   g_pLogFile = pFile;
   g_Start = std::chrono::steady_clock::now();

@@ -4,6 +4,10 @@
 
 #include "record/media_file.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avio.h>
@@ -11,6 +15,20 @@ extern "C" {
 }
 
 namespace {
+
+// The path is UTF-8 (as FFmpeg takes it); the C runtime's remove would read
+// it in the ANSI code page and miss a folder named in another script.
+void RemoveFile(const std::string& szPath) {
+#ifdef _WIN32
+  const int nChars = MultiByteToWideChar(CP_UTF8, 0, szPath.c_str(), -1, nullptr, 0);
+  if (nChars <= 1) return;
+  std::wstring szWide(static_cast<size_t>(nChars), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, szPath.c_str(), -1, szWide.data(), nChars);
+  _wremove(szWide.c_str());
+#else
+  std::remove(szPath.c_str());
+#endif
+}
 
 // The RGB24 picture (in the frame) as PNG bytes (in the packet).
 int EncodePng(AVFrame* pFrame, AVPacket* pPacket) {
@@ -38,7 +56,7 @@ int WriteBytes(const std::string& szPath, const uint8_t* pData, int nSize) {
   nResult = pOutput->error;
   const int nClose = avio_closep(&pOutput);
   if (nResult >= 0 && nClose < 0) nResult = nClose;
-  if (nResult < 0) std::remove(szPath.c_str());
+  if (nResult < 0) RemoveFile(szPath);
   return nResult;
 }
 

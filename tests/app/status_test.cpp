@@ -10,6 +10,7 @@
 
 #include "app/app_texts.h"
 #include "app/list_devices.h"
+#include "app/stay_awake.h"
 #include "app/text_fit.h"
 #include "app/version.h"
 #include "app/version_text.h"
@@ -144,19 +145,34 @@ TEST(TextFit, ALineShrinksToFitThenIsCutBetweenCharacters) {
   }
 }
 
-TEST(TextFit, SizesFollowTheWindowWithinBounds) {
-  // Client, then status, hint, band height, band text sizes and the margin.
-  const std::tuple<int32_t, int32_t, std::array<int32_t, 5>> cases[] = {
-      {900, 650, {21, 16, 42, 21, 22}},   {1920, 1080, {28, 22, 56, 28, 48}},
-      {3840, 2160, {28, 22, 56, 28, 96}},  // not huge
-      {300, 200, {12, 11, 16, 9, 8}},      // the band at 1/12
-      {400, 1000, {16, 12, 32, 16, 10}},   // narrow: by the width
+TEST(TextFit, SizesFollowTheWindowAndTheDpiWithinBounds) {
+  // Client and DPI, then status, hint, band height, band text sizes, margin, floor.
+  const std::tuple<int32_t, int32_t, int32_t, std::array<int32_t, 6>> cases[] = {
+      {900, 650, 96, {21, 16, 42, 21, 22, 9}},      {1920, 1080, 96, {28, 22, 56, 28, 48, 9}},
+      {3840, 2160, 96, {28, 22, 56, 28, 96, 9}},   // not huge
+      {300, 200, 96, {12, 11, 16, 9, 8, 9}},       // the band at 1/12
+      {400, 1000, 96, {16, 12, 32, 16, 10, 9}},    // narrow: by the width
+      {1350, 975, 144, {32, 25, 64, 32, 33, 13}},  // the first window at 150 %
+      {3840, 2160, 192, {56, 44, 112, 56, 96, 18}}, {300, 200, 144, {18, 16, 16, 9, 12, 13}},
+      {300, 200, 72, {12, 11, 16, 9, 8, 9}},  // below 96: never smaller than at 96
   };
-  for (const auto& [cw, ch, expected] : cases) {
-    const TextSizes s = SizeWindowText(cw, ch);
-    EXPECT_EQ((std::array{s.nStatusPx, s.nHintPx, s.nBandHeight, s.nBandPx, s.nMargin}), expected)
-        << cw << "x" << ch;
+  for (const auto& [cw, ch, nDpi, expected] : cases) {
+    const TextSizes s = SizeWindowText(cw, ch, nDpi);
+    EXPECT_EQ(
+        (std::array{s.nStatusPx, s.nHintPx, s.nBandHeight, s.nBandPx, s.nMargin, s.nSmallestPx}),
+        expected)
+        << cw << "x" << ch << " at " << nDpi;
   }
+}
+
+TEST(StayAwake, WhileADeviceIsConnectedAndAlwaysWhileRecording) {
+  const std::tuple<LinkStage, bool, bool> cases[] = {
+      {LinkStage::Searching, false, false}, {LinkStage::Activating, false, true},
+      {LinkStage::Receiving, false, true},  {LinkStage::Lost, false, false},
+      {LinkStage::Searching, true, true},   {LinkStage::Lost, true, true},
+  };
+  for (const auto& [stage, bRecording, bAwake] : cases)
+    EXPECT_EQ(ShouldStayAwake(stage, bRecording), bAwake) << static_cast<int>(stage) << bRecording;
 }
 
 TEST(DeviceList, OneLinePerDeviceWithItsUdidFirst) {

@@ -74,8 +74,10 @@ TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
   AudioPlayer player;
   const AudioFormat stereo{48000, 2};
   PlayerAudioFormat(player, 16, 2, 48000);
-  Send(player, 48 * 60 * 4, 0);  // no card open: not even kept
+  EXPECT_FALSE(player.bSoundWaiting);
+  Send(player, 48 * 60 * 4, 0);  // no card open: not even kept, only noted
   EXPECT_EQ(Audible(player, stereo), 0);
+  EXPECT_TRUE(player.bSoundWaiting);
   player.bCardOpen = true;
   Send(player, 48 * 60 * 4, 0);  // 60 ms: above the target, so playing
   EXPECT_TRUE(ToggleAudioMute(player));

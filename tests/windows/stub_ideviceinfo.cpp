@@ -28,9 +28,9 @@ int main(int nArgs, char** pArgv) {
   } else if (szUdid == "flood") {
     for (int i = 0; i < 256; ++i) Write(STD_OUTPUT_HANDLE, std::string(4096, 'x'));
     // Reached only while the reader keeps reading.
-    char szPath[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-    CloseHandle(CreateFileA((std::string(szPath) + ".flood").c_str(), GENERIC_WRITE, 0, nullptr,
+    wchar_t szPath[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, szPath, MAX_PATH);
+    CloseHandle(CreateFileW((std::wstring(szPath) + L".flood").c_str(), GENERIC_WRITE, 0, nullptr,
                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   } else if (szUdid == "zero") {
     Write(STD_OUTPUT_HANDLE, std::string("abc\0def\n", 8));

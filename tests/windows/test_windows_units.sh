@@ -1,8 +1,9 @@
 #!/bin/bash
 # The Windows-only units (windows_test.cpp) under Wine, from a folder whose path
-# holds spaces with the stub name tool in Frameworks\.
+# holds spaces and Cyrillic letters (outside Wine's ANSI code page, 1252) with
+# the stub name tool in Frameworks\.
 . "$szHere/lib.sh"
-szDir="$szWork/Unit Tests/With Spaces"
+szDir="$szWork/Unit Tests/Жёлтая папка"
 mkdir -p "$szDir/Frameworks"
 cp "$szBuild/tests/windows/veltrona_windows_tests.exe" "$szBuild/libusb0.dll" "$szDir/"
 cp "$szBuild/tests/windows/ideviceinfo.exe" "$szDir/Frameworks/"

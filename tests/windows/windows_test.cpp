@@ -1,6 +1,7 @@
 // What only Windows shows, under Wine: the name lookup with the stub tool
 // (stub_ideviceinfo.cpp) started hidden from Frameworks\ beside this program,
-// which the run script places in a folder whose path holds spaces; and the
+// which the run script places in a folder whose path holds spaces and letters
+// outside the ANSI code page; and the
 // layout of libusb-win32's records as worked out from what is known of it.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -31,15 +32,16 @@ static_assert(kUsbTimeoutResult == -116 && kUsbNoTimeLimit == -1);
 namespace {
 
 TEST(DeviceNameTool, NameIsWhatTheHiddenToolWrote) {
-  char szPath[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, szPath, MAX_PATH);
-  std::string szTool = szPath;
-  szTool = szTool.substr(0, szTool.rfind('\\')) + "\\Frameworks\\ideviceinfo.exe";
-  ASSERT_NE(szTool.find(' '), std::string::npos) << "the quoting would go untested";
+  wchar_t szPath[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, szPath, MAX_PATH);
+  std::wstring szTool = szPath;
+  szTool = szTool.substr(0, szTool.rfind(L'\\')) + L"\\Frameworks\\ideviceinfo.exe";
+  ASSERT_NE(szTool.find(L' '), std::wstring::npos) << "the quoting would go untested";
+  ASSERT_NE(szTool.find(L'\u0416'), std::wstring::npos) << "the UTF-16 paths would go untested";
   // A file the program opened inheritable, as the C runtime opens files: the
   // tool must not get it all the same.
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const HANDLE hFile = CreateFileA((szTool + ".open").c_str(), GENERIC_WRITE, 0, &inheritable,
+  const HANDLE hFile = CreateFileW((szTool + L".open").c_str(), GENERIC_WRITE, 0, &inheritable,
                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(hFile, INVALID_HANDLE_VALUE);
   const std::pair<std::string, std::string> cases[] = {
@@ -59,18 +61,18 @@ TEST(DeviceNameTool, NameIsWhatTheHiddenToolWrote) {
   }
   LARGE_INTEGER size{};
   EXPECT_TRUE(GetFileSizeEx(hFile, &size) && size.QuadPart == 0) << "the tool wrote to our file";
-  EXPECT_NE(GetFileAttributesA((szTool + ".flood").c_str()), INVALID_FILE_ATTRIBUTES)
+  EXPECT_NE(GetFileAttributesW((szTool + L".flood").c_str()), INVALID_FILE_ATTRIBUTES)
       << "the flooding tool did not get to its end";
   EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, "VeltronaHangingStub"), nullptr)
       << "the hanging tool is still running";
 
-  ASSERT_TRUE(MoveFileA(szTool.c_str(), (szTool + ".away").c_str()));
+  ASSERT_TRUE(MoveFileW(szTool.c_str(), (szTool + L".away").c_str()));
   std::string szName = "stale";
   EXPECT_FALSE(GetDeviceName("00008101-000A1B2C3D4E5F60", szName));
   EXPECT_EQ(szName, "");
-  MoveFileA((szTool + ".away").c_str(), szTool.c_str());
+  MoveFileW((szTool + L".away").c_str(), szTool.c_str());
   CloseHandle(hFile);
-  DeleteFileA((szTool + ".open").c_str());
+  DeleteFileW((szTool + L".open").c_str());
 }
 
 }  // namespace

@@ -11,8 +11,9 @@
 #include "app/list_devices.h"
 #include "app/startup.h"
 #include "app/version_text.h"
-#include "app/win32/wide_text.h"
+#include "app/win32/usb_library.h"
 #include "app/win32/win32_shell.h"
+#include "platform/wide_text.h"
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, PWSTR /*pCmdLine*/,
                     int nCmdShow) {
@@ -33,7 +34,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, PWSTR /*pC
     szUtf8Udid = WideToUtf8(szWideUdid);
   }
   if (IsHelpArgument(szUtf8Udid)) return ShowUsage();
-  if (IsListArgument(szUtf8Udid)) return ShowDeviceList();
   if (IsVersionArgument(szUtf8Udid)) return ShowVersion({});
+  if (const int nUsbCode = CheckUsbLibrary(); nUsbCode != 0) return nUsbCode;
+  if (IsListArgument(szUtf8Udid)) return ShowDeviceList();
   return RunMirror(&szUtf8Udid, ReadMirrorOptions(options));
 }

@@ -5,6 +5,7 @@
 
 #include "app/fit_geometry.h"
 #include "app/win32/win32_text.h"
+#include "app/win32/window_dpi.h"
 #include "app/window_status.h"
 #include "platform/clock.h"
 #include "video/frame_store.h"
@@ -105,7 +106,7 @@ uint64_t PaintMirror(HWND hWindow) {
                   reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, SRCCOPY);
   }
   const WindowText text = CurrentWindowText(bHasPicture, ClockTicks());
-  DrawWindowText(s.hMemoryDc, s.hShadeDc, cw, ch, text);
+  DrawWindowText(s.hMemoryDc, s.hShadeDc, cw, ch, WindowDpi(hWindow), text);
 
   BitBlt(hWindowDc, 0, 0, cw, ch, s.hMemoryDc, 0, 0, SRCCOPY);
   EndPaint(hWindow, &paint);

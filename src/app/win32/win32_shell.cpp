@@ -2,6 +2,9 @@
 // message boxes.
 #include "app/win32/win32_shell.h"
 
+// After windows.h, which the shell's header brings.
+#include <imm.h>
+
 #include <atomic>
 #include <cstdint>
 
@@ -9,8 +12,11 @@
 #include "app/shell.h"
 #include "app/startup.h"
 #include "app/win32/paint_mirror.h"
-#include "app/win32/wide_text.h"
+#include "app/win32/resource_ids.h"
+#include "app/win32/window_dpi.h"
+#include "log/log_file.h"
 #include "platform/clock.h"
+#include "platform/wide_text.h"
 
 namespace {
 
@@ -21,6 +27,10 @@ int g_nCmdShow = SW_SHOWDEFAULT;
 std::atomic<HWND> g_hMirrorWindow{nullptr};
 
 constexpr UINT_PTR kTextTimer = 1;
+// Looks once a second whether the machine is to stay awake: the capture
+// thread never waits for the window, so the window's thread asks.
+constexpr UINT_PTR kAwakeTimer = 2;
+constexpr UINT kAwakePollMs = 1000;
 
 // Where the window was before full screen, to go back to.
 struct WindowedPlacement {
@@ -37,6 +47,44 @@ void RepaintAt(HWND hWindow, uint64_t qwAt) {
   const uint64_t qwNow = ClockTicks();
   const uint64_t qwWait = qwAt > qwNow ? qwAt - qwNow : 1;
   SetTimer(hWindow, kTextTimer, static_cast<UINT>(qwWait < 60000 ? qwWait : 60000), nullptr);
+}
+
+// The request belongs to the thread that made it: always this one.
+bool g_bAwakeHeld = false;
+
+void HoldAwake(bool bWanted) {
+  if (bWanted == g_bAwakeHeld) return;
+  g_bAwakeHeld = bWanted;
+  if (bWanted) {
+    SetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED);
+    WriteLogLine(nullptr, "power: keeping the display on and the system awake");
+  } else {
+    SetThreadExecutionState(ES_CONTINUOUS);
+    WriteLogLine(nullptr, "power: display and sleep left to the system again");
+  }
+}
+
+// Borderless over the whole monitor the window is on.
+void CoverMonitor(HWND hWindow) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(hWindow, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& area = monitor.rcMonitor;
+  SetWindowPos(hWindow, HWND_TOP, area.left, area.top, area.right - area.left,
+               area.bottom - area.top, SWP_NOOWNERZORDER | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+}
+
+// Moved to a monitor of another scale, or the scale changed: in a window the
+// rectangle Windows suggests keeps its size to the eye; in full screen the
+// window keeps covering its monitor.
+void OnDpiChanged(HWND hWindow, const RECT& suggested) {
+  if (g_Windowed.bFullscreen) {
+    CoverMonitor(hWindow);
+  } else {
+    SetWindowPos(hWindow, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  InvalidateRect(hWindow, nullptr, FALSE);
 }
 
 void OnKey(WPARAM nKey) {
@@ -56,6 +104,8 @@ LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LP
   switch (nMessage) {
     case WM_DESTROY:
       KillTimer(hWindow, kTextTimer);
+      KillTimer(hWindow, kAwakeTimer);
+      HoldAwake(false);
       ReleasePaintSurfaces();
       OnMirrorWindowDestroyed();
       PostQuitMessage(0);
@@ -67,8 +117,30 @@ LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LP
       RepaintAt(hWindow, PaintMirror(hWindow));
       return 0;
     case WM_TIMER:
+      if (wParam == kAwakeTimer) {
+        HoldAwake(MirrorWantsAwake());
+        return 0;
+      }
       KillTimer(hWindow, kTextTimer);
       InvalidateRect(hWindow, nullptr, FALSE);
+      return 0;
+    case WM_DPICHANGED:
+      if (lParam != 0) OnDpiChanged(hWindow, *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_QUERYENDSESSION:
+      // Nothing to veto: the recording is finished when the end is certain.
+      return TRUE;
+    case WM_ENDSESSION:
+      // The process may be ended as soon as this returns: the whole stop
+      // (recording closed, phone switched back) happens here.
+      if (wParam != FALSE) {
+        KillTimer(hWindow, kAwakeTimer);
+        HoldAwake(false);  // while the log is still open to say so
+        OnMirrorSessionEnding();
+        // Should the process live on, the window closes after this returns:
+        // destroying it here would only keep the system waiting.
+        PostMessageW(hWindow, WM_CLOSE, 0, 0);
+      }
       return 0;
     case WM_LBUTTONDBLCLK:
       ShellSetFullscreen(!g_Windowed.bFullscreen);
@@ -77,8 +149,11 @@ LRESULT CALLBACK MirrorWindowProc(HWND hWindow, UINT nMessage, WPARAM wParam, LP
       DestroyWindow(hWindow);
       return 0;
     case WM_KEYDOWN:
-      // Bit 30: the key was already down (auto-repeat).
-      if ((lParam & (1 << 30)) == 0) OnKey(wParam);
+      // Bit 30: the key was already down (auto-repeat). An input method that
+      // still holds the key (the window has no context, but one may be
+      // attached from outside) gives VK_PROCESSKEY: the real key is asked for.
+      if ((lParam & (1 << 30)) == 0)
+        OnKey(wParam == VK_PROCESSKEY ? ImmGetVirtualKey(hWindow) : wParam);
       return 0;
     case WM_ERASEBKGND:
       // Every paint covers the whole client area; an erase would only flash.
@@ -105,17 +180,31 @@ bool ShellCreateMirrorWindow() {
   windowClass.lpfnWndProc = MirrorWindowProc;
   windowClass.hInstance = g_hInstance;
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  // Null (the default icon) when the resource is not there.
+  windowClass.hIcon = LoadIconW(g_hInstance, MAKEINTRESOURCEW(IDI_VELTRONA));
   windowClass.lpszClassName = szClassName.c_str();
   // A failed registration shows up as a failed creation below.
   RegisterClassW(&windowClass);
 
   constexpr DWORD nStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_VISIBLE;
   static_assert(nStyle == 0x16CF0000);
+  // 900x650 logical pixels: at the system's scale first, then at that of the
+  // monitor the window opened on.
+  const int nSystemDpi = WindowDpi(nullptr);
   const HWND hWindow =
       CreateWindowExW(0, szClassName.c_str(), szTitle.c_str(), nStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                      kWindowWidth, kWindowHeight, nullptr, nullptr, g_hInstance, nullptr);
+                      ScaleForDpi(kWindowWidth, nSystemDpi), ScaleForDpi(kWindowHeight, nSystemDpi),
+                      nullptr, nullptr, g_hInstance, nullptr);
   g_hMirrorWindow.store(hWindow);
   if (hWindow == nullptr) return false;
+  if (const int nDpi = WindowDpi(hWindow); nDpi != nSystemDpi)
+    SetWindowPos(hWindow, nullptr, 0, 0, ScaleForDpi(kWindowWidth, nDpi),
+                 ScaleForDpi(kWindowHeight, nDpi), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // With a Chinese, Japanese or Korean input method on, keys would go to it
+  // and reach the window as VK_PROCESSKEY: the window takes no text, so it
+  // takes no input context either.
+  ImmAssociateContextEx(hWindow, nullptr, 0);
+  SetTimer(hWindow, kAwakeTimer, kAwakePollMs, nullptr);
   ShowWindow(hWindow, g_nCmdShow);
   UpdateWindow(hWindow);
   return true;
@@ -143,18 +232,12 @@ void ShellSetFullscreen(bool bFullscreen) {
   const HWND hWindow = g_hMirrorWindow.load();
   if (hWindow == nullptr || bFullscreen == g_Windowed.bFullscreen) return;
   if (bFullscreen) {
-    // Borderless over the whole monitor the window is on.
     g_Windowed.nStyle = GetWindowLongPtrW(hWindow, GWL_STYLE);
     g_Windowed.placement.length = sizeof(WINDOWPLACEMENT);
     GetWindowPlacement(hWindow, &g_Windowed.placement);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(hWindow, MONITOR_DEFAULTTONEAREST), &monitor);
     SetWindowLongPtrW(hWindow, GWL_STYLE,
                       (g_Windowed.nStyle & ~static_cast<LONG_PTR>(WS_OVERLAPPEDWINDOW)) | WS_POPUP);
-    const RECT& area = monitor.rcMonitor;
-    SetWindowPos(hWindow, HWND_TOP, area.left, area.top, area.right - area.left,
-                 area.bottom - area.top, SWP_NOOWNERZORDER | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+    CoverMonitor(hWindow);
   } else {
     SetWindowLongPtrW(hWindow, GWL_STYLE, g_Windowed.nStyle);
     SetWindowPlacement(hWindow, &g_Windowed.placement);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/text_fit.h"
-#include "app/win32/wide_text.h"
+#include "platform/wide_text.h"
 
 namespace {
 
@@ -65,10 +65,9 @@ struct FittedSlot {
 std::array<FittedSlot, 3> g_Lines;  // status, hint, band
 
 void DrawLine(HDC hDc, FittedSlot& slot, const std::string& szText, int nMaxWidth, int nPx,
-              RECT box, COLORREF color) {
+              int nMinPx, RECT box, COLORREF color) {
   if (slot.szText != szText || slot.nMaxWidth != nMaxWidth || slot.nPx != nPx) {
-    const FittedLine fitted =
-        FitTextLine(szText, nMaxWidth, nPx, kSmallestTextPx, MeasureText, hDc);
+    const FittedLine fitted = FitTextLine(szText, nMaxWidth, nPx, nMinPx, MeasureText, hDc);
     slot.szText = szText;
     slot.nMaxWidth = nMaxWidth;
     slot.nPx = nPx;
@@ -84,24 +83,28 @@ void DrawLine(HDC hDc, FittedSlot& slot, const std::string& szText, int nMaxWidt
 
 }  // namespace
 
-void DrawWindowText(HDC hDc, HDC hShadeDc, int cw, int ch, const WindowText& text) {
-  const TextSizes sizes = SizeWindowText(cw, ch);
+void DrawWindowText(HDC hDc, HDC hShadeDc, int cw, int ch, int nDpi, const WindowText& text) {
+  const TextSizes sizes = SizeWindowText(cw, ch, nDpi);
+  const int nMinPx = sizes.nSmallestPx;
   const int nMaxWidth = cw - 2 * sizes.nMargin;
   const HGDIOBJ hKeptFont = GetCurrentObject(hDc, OBJ_FONT);
   SetBkMode(hDc, TRANSPARENT);
   if (!text.szStatus.empty()) {
     const RECT box{0, ch / 2 - sizes.nStatusPx * 2, cw, ch / 2};
-    DrawLine(hDc, g_Lines[0], text.szStatus, nMaxWidth, sizes.nStatusPx, box, RGB(220, 220, 220));
+    DrawLine(hDc, g_Lines[0], text.szStatus, nMaxWidth, sizes.nStatusPx, nMinPx, box,
+             RGB(220, 220, 220));
   }
   if (!text.szHint.empty()) {
     const RECT box{0, ch / 2, cw, ch / 2 + sizes.nHintPx * 2};
-    DrawLine(hDc, g_Lines[1], text.szHint, nMaxWidth, sizes.nHintPx, box, RGB(170, 170, 170));
+    DrawLine(hDc, g_Lines[1], text.szHint, nMaxWidth, sizes.nHintPx, nMinPx, box,
+             RGB(170, 170, 170));
   }
-  if (!text.szBand.empty() && sizes.nBandPx >= kSmallestTextPx) {
+  if (!text.szBand.empty() && sizes.nBandPx >= nMinPx) {
     const RECT box{0, ch - sizes.nBandHeight, cw, ch};
     const BLENDFUNCTION blend{AC_SRC_OVER, 0, kBandAlpha, 0};
     AlphaBlend(hDc, 0, box.top, cw, sizes.nBandHeight, hShadeDc, 0, 0, 1, 1, blend);
-    DrawLine(hDc, g_Lines[2], text.szBand, nMaxWidth, sizes.nBandPx, box, RGB(255, 255, 255));
+    DrawLine(hDc, g_Lines[2], text.szBand, nMaxWidth, sizes.nBandPx, nMinPx, box,
+             RGB(255, 255, 255));
   }
   SelectObject(hDc, hKeptFont);
 }

@@ -6,10 +6,10 @@
 
 #include "app/link_status.h"
 
-// Draws the lines over what hDc holds, sized for cw x ch; the band's shade is
+// Draws the lines over what hDc holds, sized for cw x ch at nDpi; the band's shade is
 // hShadeDc's one black pixel, stretched half transparent. A text drawn as in
 // the paint before is neither measured nor converted again.
-void DrawWindowText(HDC hDc, HDC hShadeDc, int cw, int ch, const WindowText& text);
+void DrawWindowText(HDC hDc, HDC hShadeDc, int cw, int ch, int nDpi, const WindowText& text);
 
 // Releases the fonts (at the window's end).
 void ReleaseWindowTextFonts();

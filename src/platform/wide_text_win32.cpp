@@ -1,6 +1,6 @@
-#include "app/win32/wide_text.h"
-
 #include <windows.h>
+
+#include "platform/wide_text.h"
 
 std::string WideToUtf8(const std::wstring& szWide) {
   if (szWide.empty()) return {};

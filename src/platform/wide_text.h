@@ -1,5 +1,7 @@
 // Conversions between the wide texts of the Win32 API and the UTF-8 texts of
-// the rest of the program.
+// the rest of the program. Windows only: paths, environment values and
+// command lines cross the API in UTF-16, so that no letter is lost to the ANSI
+// code page.
 #pragma once
 
 #include <string>
