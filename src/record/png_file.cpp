@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "record/file_names.h"
 #include "record/media_file.h"
 
 extern "C" {
@@ -11,6 +12,8 @@ extern "C" {
 }
 
 namespace {
+
+constexpr int kPngCompressionLevel = 1;
 
 // The RGB24 picture (in the frame) as PNG bytes (in the packet).
 int EncodePng(AVFrame* pFrame, AVPacket* pPacket) {
@@ -22,6 +25,10 @@ int EncodePng(AVFrame* pFrame, AVPacket* pPacket) {
   pContext->height = pFrame->height;
   pContext->pix_fmt = AV_PIX_FMT_RGB24;
   pContext->time_base = AVRational{1, 1};
+  // Lossless at any level; the fastest keeps ten full-size pictures queued
+  // at the window's close within the program's time to end, at a size
+  // little above the default level's.
+  pContext->compression_level = kPngCompressionLevel;
   int nResult = avcodec_open2(pContext, pCodec, nullptr);
   if (nResult >= 0) nResult = avcodec_send_frame(pContext, pFrame);
   if (nResult >= 0) nResult = avcodec_receive_packet(pContext, pPacket);
@@ -38,7 +45,7 @@ int WriteBytes(const std::string& szPath, const uint8_t* pData, int nSize) {
   nResult = pOutput->error;
   const int nClose = avio_closep(&pOutput);
   if (nResult >= 0 && nClose < 0) nResult = nClose;
-  if (nResult < 0) std::remove(szPath.c_str());
+  if (nResult < 0) RemoveFile(szPath);
   return nResult;
 }
 

@@ -30,31 +30,41 @@ constexpr size_t kMaxSpareBuffers = 4;
 // control items (start, stop, ...) wake it at once.
 constexpr uint64_t kWriterPollMilliseconds = 20;
 
-// Queues an item. Samples past the queue's bound are dropped (the writer is
-// told before the next one goes in); control items always go in. pSpare (when
-// not null and empty) receives a used picture buffer, if there is one.
-void Push(Recorder& recorder, RecordInput&& input, std::vector<uint8_t>* pSpare = nullptr) {
-  const bool bSample =
-      input.kind == RecordInput::Kind::Video || input.kind == RecordInput::Kind::Audio;
+// Queues an item; false when it was dropped. What the device sends (samples
+// and formats) is dropped past the queue's bound, and the writer is told
+// before the next one goes in; the user's and the connection's items always
+// go in. pSpare (when not null and empty) receives a used picture buffer, if
+// there is one.
+bool Push(Recorder& recorder, RecordInput&& input, std::vector<uint8_t>* pSpare = nullptr) {
+  using Kind = RecordInput::Kind;
+  const bool bSample = input.kind == Kind::Video || input.kind == Kind::Audio;
+  const bool bFromDevice = bSample || input.kind == Kind::VideoFormat ||
+                           input.kind == Kind::AudioFormat;
+  const size_t nBytes = input.vecData.size() + kItemOverheadBytes;
   {
     const std::lock_guard lock(recorder.mutex);
     if (pSpare != nullptr && pSpare->capacity() == 0 && !recorder.vecSpareBuffers.empty()) {
       pSpare->swap(recorder.vecSpareBuffers.back());
       recorder.vecSpareBuffers.pop_back();
     }
-    if (bSample && recorder.nQueuedBytes + input.vecData.size() > kMaxQueuedBytes) {
+    if (bFromDevice && recorder.nQueuedBytes + nBytes > kMaxQueuedBytes) {
+      if (!recorder.bLost) recorder.qwLostSince = input.qwTicks;
       recorder.bLost = true;
-      return;
+      return false;
     }
     if (recorder.bLost) {
       recorder.bLost = false;
-      recorder.queue.push_back(Input(RecordInput::Kind::Lost));
+      RecordInput lost = Input(Kind::Lost, input.qwTicks);
+      lost.i64Value = static_cast<int64_t>(recorder.qwLostSince);
+      recorder.nQueuedBytes += kItemOverheadBytes;
+      recorder.queue.push_back(std::move(lost));
     }
-    recorder.nQueuedBytes += input.vecData.size();
+    recorder.nQueuedBytes += nBytes;
     recorder.queue.push_back(std::move(input));
     if (!bSample) recorder.bWake = true;
   }
   if (!bSample) recorder.wake.notify_one();
+  return true;
 }
 
 void Handle(Recorder& recorder, RecordWriter& writer, RecordInput& input) {
@@ -87,8 +97,10 @@ void Handle(Recorder& recorder, RecordWriter& writer, RecordInput& input) {
       WriterAudioFormat(writer, input.audio, input.bAudioUsable);
       break;
     case Kind::NewConnection:
+      WriterBreak(writer, true);
+      break;
     case Kind::Lost:
-      WriterBreak(writer, input.kind == Kind::NewConnection);
+      WriterLost(writer, static_cast<uint64_t>(input.i64Value), input.qwTicks);
       break;
     case Kind::Start:
       recorder.qwWriterStart = static_cast<uint64_t>(input.i64Value);
@@ -130,7 +142,15 @@ void WriterThread(Recorder* pRecorder) {
       bQuit = bQuit || input.kind == RecordInput::Kind::Quit;
     }
     batch.clear();
-    WriterTick(writer, Ticks(recorder));
+    // Silence only once every sample that came before now is written: a
+    // writer that fell behind must not cover sound still in the queue.
+    const uint64_t qwNow = Ticks(recorder);
+    bool bCaughtUp = false;
+    {
+      const std::lock_guard lock(recorder.mutex);
+      bCaughtUp = recorder.queue.empty();
+    }
+    if (bCaughtUp) WriterTick(writer, qwNow);
   }
 }
 
@@ -161,9 +181,10 @@ void RecorderParameterSets(Recorder& recorder, const uint8_t* pRecord, int32_t n
                  recorder.vecLastRecord.end()))
     return;
   recorder.vecLastRecord.assign(record.begin(), record.end());
-  RecordInput input = Input(RecordInput::Kind::VideoFormat);
+  RecordInput input = Input(RecordInput::Kind::VideoFormat, recorder.qwLastTicks);
   input.vecData = recorder.vecLastRecord;
-  Push(recorder, std::move(input));
+  // Dropped: the same record has to go in again when it next comes.
+  if (!Push(recorder, std::move(input))) recorder.vecLastRecord.clear();
 }
 
 void RecorderSampleTime(Recorder& recorder, bool bVideo, int64_t i64Value, uint32_t nTimeScale) {
@@ -180,6 +201,7 @@ void RecorderNalUnit(Recorder& recorder, const uint8_t* pData, int32_t nSize) {
 
 void RecorderSampleEnd(Recorder& recorder, uint64_t qwTicks) {
   if (recorder.vecPicture.empty()) return;
+  recorder.qwLastTicks = qwTicks;
   RecordInput input = Input(RecordInput::Kind::Video, qwTicks);
   input.i64Value = recorder.i64PictureValue;
   input.nTimeScale = recorder.nPictureScale;
@@ -193,14 +215,20 @@ void RecorderAudioFormat(Recorder& recorder, uint32_t nBitsPerChannel, uint32_t 
   // The file's sound is 16-bit PCM as the device sends it; other formats are left out.
   const bool bUsable = nBitsPerChannel == 16 && nChannels >= 1 && nChannels <= 8 &&
                        nSampleRate >= 8000 && nSampleRate <= 192000;
-  RecordInput input = Input(RecordInput::Kind::AudioFormat);
-  input.audio = {nSampleRate, static_cast<int32_t>(nChannels)};
+  const RecordAudioFormat audio{nSampleRate, static_cast<int32_t>(nChannels)};
+  if (recorder.bAudioKnown && audio == recorder.lastAudio && bUsable == recorder.bAudioUsable)
+    return;
+  RecordInput input = Input(RecordInput::Kind::AudioFormat, recorder.qwLastTicks);
+  input.audio = audio;
   input.bAudioUsable = bUsable;
-  Push(recorder, std::move(input));
+  recorder.bAudioKnown = Push(recorder, std::move(input));
+  recorder.lastAudio = audio;
+  recorder.bAudioUsable = bUsable;
 }
 
 void RecorderAudioData(Recorder& recorder, const uint8_t* pData, int32_t nSize, uint64_t qwTicks) {
   if (pData == nullptr || nSize <= 0) return;
+  recorder.qwLastTicks = qwTicks;
   RecordInput input = Input(RecordInput::Kind::Audio, qwTicks);
   input.i64Value = recorder.i64SoundValue;
   input.nTimeScale = recorder.nSoundScale;
@@ -212,6 +240,7 @@ void RecorderAudioData(Recorder& recorder, const uint8_t* pData, int32_t nSize, 
 void RecorderNewConnection(Recorder& recorder, uint64_t qwTicks) {
   recorder.vecPicture.clear();
   recorder.vecLastRecord.clear();
+  recorder.bAudioKnown = false;
   Push(recorder, Input(RecordInput::Kind::NewConnection, qwTicks));
 }
 

@@ -162,8 +162,7 @@ TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
   EXPECT_TRUE(RecorderToggle(*m_pRecorder, "/nonexistent-folder/b.mkv")) << "R starts one again";
   EXPECT_FALSE(RecorderToggle(*m_pRecorder, "/nonexistent-folder/c.mkv")) << "and stops it";
   DestroyRecorder(m_pRecorder);
-  EXPECT_EQ(g_Events.front(), RecordEvent::Started);
-  EXPECT_EQ(g_Events[1], RecordEvent::NotCreated);
+  EXPECT_EQ(g_Events.front(), RecordEvent::NotCreated) << "the file is made with its name";
 }
 
 }  // namespace
