@@ -94,6 +94,26 @@ NextTransfer Ready(Bytes vecBytes) {
   return next;
 }
 
+// The device's one clock, for its pictures and its sound: milliseconds since
+// the media began, running the drift's parts per million off the host's.
+double DeviceMs(const ProtocolSession& session, const DeviceConfig& config, double dHostMs) {
+  return (dHostMs - static_cast<double>(session.qwMediaStartedAt)) *
+         (1.0 + config.nToneDriftPpm * 1e-6);
+}
+
+double HostMs(const ProtocolSession& session, const DeviceConfig& config, double dDeviceMs) {
+  return static_cast<double>(session.qwMediaStartedAt) +
+         dDeviceMs / (1.0 + config.nToneDriftPpm * 1e-6);
+}
+
+// The error the scenario puts into the n-th picture's (or sound packet's) time.
+int64_t TimeErrorMs(const DeviceConfig& config, bool bVideo, uint64_t qwNumber) {
+  const TimeError& error = config.timeError;
+  if (!error.bOn || error.bVideo != bVideo) return 0;
+  const bool bHit = qwNumber == error.qwAt || (error.bStep && qwNumber > error.qwAt);
+  return bHit ? error.i64ByMs : 0;
+}
+
 // A tone keeps its own clock, as a phone's sound does whatever its pictures
 // do: an `eat!` every 20 ms, independent of the host's NEEDs, carrying every
 // frame due by the end of its span on a clock the drift puts off the host's.
@@ -101,13 +121,13 @@ NextTransfer Ready(Bytes vecBytes) {
 constexpr uint64_t kToneChunkMs = 20;
 
 Bytes ToneChunk(ProtocolSession& session, const DeviceConfig& config, uint64_t qwNow) {
-  const double dHostMs = static_cast<double>(qwNow - session.qwMediaStartedAt + kToneChunkMs);
-  const double dDue = dHostMs * 48.0 * (1.0 + config.nToneDriftPpm * 1e-6);
+  const double dDue = DeviceMs(session, config, static_cast<double>(qwNow + kToneChunkMs)) * 48.0;
   const auto qwDue = static_cast<uint64_t>(std::max(dDue, 0.0));
   const auto nFrames =
       qwDue > session.qwAudioFrames ? static_cast<uint32_t>(qwDue - session.qwAudioFrames) : 0;
+  const int64_t i64ErrorFrames = TimeErrorMs(config, false, ++session.qwSoundPackets) * 48;
   Bytes eat = AudioSamplePacket(session.qwAudioClockRef, session.qwAudioFrames, nFrames,
-                                session.qwAudioFrames == 0, config.nToneHz);
+                                session.qwAudioFrames == 0, config.nToneHz, i64ErrorFrames);
   session.qwAudioFrames += nFrames;
   session.qwNextAudioAt = std::max(session.qwNextAudioAt, qwNow) + kToneChunkMs;
   return eat;
@@ -123,18 +143,31 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, const D
                                      ? &video.paramSets[static_cast<size_t>(unit.nParamSet)]
                                      : nullptr;
   session.nHostParamSet = unit.nParamSet;
+  // Taken now, on the device's clock: in the slot of the frame interval that
+  // now is in (slots the host was too slow for are dropped, not owed), or,
+  // fast, at this very moment.
+  const double dNowMs = DeviceMs(session, config, static_cast<double>(qwNow));
+  const auto qwSlotNow = static_cast<uint64_t>(std::max(dNowMs, 0.0) / video.dFrameMs);
+  session.qwNextSlot = std::max(session.qwNextSlot, qwSlotNow);
+  const double dTakenMs =
+      config.bFast ? dNowMs : static_cast<double>(session.qwNextSlot) * video.dFrameMs;
+  ++session.qwNextSlot;
   const auto qwDurationNs = static_cast<int64_t>(std::llround(video.dFrameMs * 1e6));
-  Bytes feed =
-      VideoSamplePacket(session.qwVideoClockRef, unit, pFormat, session.qwVideoPtsNs, qwDurationNs);
-  session.qwVideoPtsNs += qwDurationNs;
+  const int64_t i64PtsNs = std::llround(dTakenMs * 1e6) +
+                           TimeErrorMs(config, true, static_cast<uint64_t>(session.nPictures) + 1) *
+                               1000000;
+  Bytes feed = VideoSamplePacket(session.qwVideoClockRef, unit, pFormat, i64PtsNs, qwDurationNs);
 
   Bytes eat;
   if (config.nToneHz == 0) {
-    const double dFrames = 48.0 * video.dFrameMs + session.dAudioCarry;
-    const auto nFrames = static_cast<uint32_t>(dFrames);
-    session.dAudioCarry = dFrames - nFrames;
+    // The sound of the span up to the next picture's slot, on the same clock.
+    const double dDue = (dTakenMs + video.dFrameMs) * 48.0;
+    const auto qwDue = static_cast<uint64_t>(std::max(dDue, 0.0));
+    const auto nFrames =
+        qwDue > session.qwAudioFrames ? static_cast<uint32_t>(qwDue - session.qwAudioFrames) : 0;
+    const int64_t i64ErrorFrames = TimeErrorMs(config, false, ++session.qwSoundPackets) * 48;
     eat = AudioSamplePacket(session.qwAudioClockRef, session.qwAudioFrames, nFrames,
-                            session.qwAudioFrames == 0);
+                            session.qwAudioFrames == 0, 0, i64ErrorFrames);
     session.qwAudioFrames += nFrames;
   }
 
@@ -147,7 +180,7 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, const D
   }
   --session.nNeedCredits;
   session.dNextPictureAt =
-      std::max(session.dNextPictureAt, static_cast<double>(qwNow)) + video.dFrameMs;
+      HostMs(session, config, static_cast<double>(session.qwNextSlot) * video.dFrameMs);
 
   Bytes transfer;
   if (config.nToneHz != 0) {
