@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Screenshots and recordings of the whole program, checked with FFmpeg.
-# Usage: record.sh screenshot|record|kill|key|reconnect|bad-file
+# Usage: record.sh screenshot|record|kill|key|reconnect|bad-file|glitch|unplug|clean|two
 source "$(dirname "$0")/lib.sh"
 
 # run_with <scenario> <stream> <arguments after the UDID...>: the program in
@@ -9,9 +9,9 @@ run_with() {
   local scenario=$1 stream=$2
   shift 2
   SDL_AUDIODRIVER=dummy VELTRONA_SIM_SCENARIO="$scenario" VELTRONA_SIM_STREAM="$stream" \
-    VELTRONA_SIM_SERIAL="$SERIAL" VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" \
-    VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$PRELOAD" \
-    "$PROGRAM" "$UDID" "$@" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+    VELTRONA_SIM_SERIAL="$SERIAL" VELTRONA_SIM_TRANSCRIPT="$WORK/transcript${RUN_TAG:-}.txt" \
+    VELTRONA_LOG="$WORK/log${RUN_TAG:-}.txt" LD_PRELOAD="$PRELOAD" \
+    "$PROGRAM" "$UDID" "$@" >"$WORK/stdout${RUN_TAG:-}.txt" 2>"$WORK/stderr${RUN_TAG:-}.txt" &
   PROGRAM_PID=$!
 }
 
@@ -33,6 +33,30 @@ pictures_in() {
 # same_picture <a.png> <b.png>: not one pixel differs.
 same_picture() {
   [[ $({ compare -metric AE "$1" "$2" null: 2>&1 || true; }) == 0 ]]
+}
+
+# in_order <file>: no packet comes more than a second after one with a later time.
+in_order() {
+  ffprobe -v error -show_entries packet=pts_time -of csv=p=0 "$1" |
+    awk '$1 > max { max = $1 } max - $1 > worst { worst = max - $1 }
+         END { print "worst disorder " worst + 0 " s"; exit !(NR > 0 && worst <= 1) }' ||
+    fail "$1 is out of order"
+}
+
+# ends_of <file> <v|a>: where the stream's last packet ends, in seconds.
+end_of() {
+  ffprobe -v error -select_streams "$2" -show_entries packet=pts_time,duration_time -of csv=p=0 "$1" |
+    awk -F, '{ e = $1 + $2 } END { print e }'
+}
+
+# tone_every_second <file> <from> <to>: the tone (-12 dBFS) sounds in every
+# whole second between the two times.
+tone_every_second() {
+  ffmpeg -nostdin -ss "$2" -to "$3" -i "$1" -ac 1 \
+    -af "asetnsamples=n=48000,astats=metadata=1:reset=1,ametadata=print:key=lavfi.astats.Overall.RMS_level" \
+    -f null - 2>&1 | awk -F= '/RMS_level/ { n++; if ($2 + 0 < -20 || $2 == "-inf") bad++ }
+      END { print n " seconds, " bad + 0 " without the tone"; exit !(n >= 1 && bad == 0) }' ||
+    fail "the sound is missing from some second of $1"
 }
 
 # The stream's last picture as FFmpeg decodes it, converted as the program
@@ -151,6 +175,67 @@ bad-file)
   wait_until 60 "mirroring going on" '[[ $(needs_sent) -ge $((needs + 30)) ]]'
   close_program
   [[ $(grep -c "cannot be created" "$WORK/log.txt") == 1 ]] || fail "not one log line"
+  ;;
+glitch)
+  # One picture 3 s ahead, then a picture clock that steps 3 s back (the
+  # sound's keeps going): the sound stays, and the pictures with it.
+  for error in "at=60,by=3000" "at=60,by=-3000,step=1"; do
+    rm -f "$WORK/saved/glitch.mkv"
+    run_with "capture+tone:hz=1000+time-error:kind=video,$error" "$WORK/stream.h264" \
+      --record "$WORK/saved/glitch.mkv"
+    wait_until 60 "the recording" 'logged "record: recording into"'
+    wait_until 60 "150 pictures" '[[ $(needs_sent) -ge 150 ]]'
+    close_program
+    decodes_cleanly "$WORK/saved/glitch.mkv"
+    in_order "$WORK/saved/glitch.mkv"
+    tone_every_second "$WORK/saved/glitch.mkv" 0.5 4.5
+    video=$(end_of "$WORK/saved/glitch.mkv" v)
+    audio=$(end_of "$WORK/saved/glitch.mkv" a)
+    awk -v v="$video" -v a="$audio" 'BEGIN { d = v - a; print "pictures end " d " s from the sound"
+      exit !(d < 0.2 && d > -0.2) }' || fail "$error: the pictures are out of step"
+  done
+  ;;
+unplug)
+  run_with "capture+tone:hz=1000+unplug:frames=60,replug_ms=10000" "$WORK/stream.h264" \
+    --record "$WORK/saved/unplug.mkv"
+  wait_until 60 "a second connection" '[[ $(claims_made) -ge 2 ]]'
+  needs=$(needs_sent)
+  wait_until 60 "30 pictures after it" '[[ $(needs_sent) -ge $((needs + 30)) ]]'
+  close_program
+  decodes_cleanly "$WORK/saved/unplug.mkv"
+  in_order "$WORK/saved/unplug.mkv"
+  ;;
+clean)
+  run_with "capture+tone:hz=1000" "$WORK/stream.h264" --record "$WORK/saved/clean.mkv"
+  wait_until 60 "the recording" 'logged "record: recording into"'
+  needs=$(needs_sent)
+  sleep 120
+  sent=$(($(needs_sent) - needs))
+  close_program
+  in_order "$WORK/saved/clean.mkv"
+  echo "$sent pictures in 120 s"
+  [[ $sent -ge 3582 && $sent -le 3618 ]] || fail "$sent pictures in 120 s, not 30 a second"
+  video=$(end_of "$WORK/saved/clean.mkv" v)
+  audio=$(end_of "$WORK/saved/clean.mkv" a)
+  awk -v v="$video" -v a="$audio" 'BEGIN { d = v - a; print "pictures end " d " s from the sound"
+    exit !(d < 0.1 && d > -0.1) }' || fail "the pictures drifted from the sound"
+  ;;
+two)
+  # Two programs asked for one name: two files, each whole.
+  run_with capture "$WORK/stream.h264" --record "$WORK/saved/clip.mkv"
+  first=$PROGRAM_PID
+  RUN_TAG=2 run_with capture "$WORK/stream.h264" --record "$WORK/saved/clip.mkv"
+  wait_until 60 "both recording" 'logged "record: recording into" && grep -q "recording into" "$WORK/log2.txt"'
+  sleep 3
+  kill -TERM "$PROGRAM_PID"
+  ended_with 0
+  PROGRAM_PID=$first
+  close_program
+  for file in "clip.mkv" "clip (2).mkv"; do
+    [[ -s "$WORK/saved/$file" ]] || fail "no $file"
+    decodes_cleanly "$WORK/saved/$file"
+    [[ $(pictures_in "$WORK/saved/$file") -ge 30 ]] || fail "$file holds too few pictures"
+  done
   ;;
 esac
 expect_no_protocol_errors

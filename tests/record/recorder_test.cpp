@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "record/avc_stream.h"
 #include "support/h264_maker.h"
 #include "support/media_read.h"
 #include "support/reference_decode.h"
@@ -163,6 +164,68 @@ TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
   EXPECT_FALSE(RecorderToggle(*m_pRecorder, "/nonexistent-folder/c.mkv")) << "and stops it";
   DestroyRecorder(m_pRecorder);
   EXPECT_EQ(g_Events.front(), RecordEvent::NotCreated) << "the file is made with its name";
+}
+
+std::vector<std::pair<RecordEvent, std::string>> g_WriterEvents;
+
+// An MP4 goes on in "name (2).mp4" at a size change, a Matroska file holds
+// both sizes; a loss on the way is told with the hole's length, and the file
+// goes on from the next keyframe.
+TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
+  QuietFfmpegLogs();
+  H264Options options;
+  options.nFrames = 6;
+  options.nSecondWidth = 240;
+  options.nSecondHeight = 320;
+  options.nSecondFrames = 6;
+  const std::vector<DeviceSample> samples = ToDeviceSamples(MakeH264Stream(options).accessUnits);
+  using Said = std::pair<RecordEvent, std::string>;
+  for (const char* szExtension : {"mp4", "mkv"}) {
+    const std::string szPath = "/tmp/veltrona-writer-" + std::to_string(getpid()) + "." + szExtension;
+    const std::string szSecond =
+        "/tmp/veltrona-writer-" + std::to_string(getpid()) + " (2)." + szExtension;
+    g_WriterEvents.clear();
+    RecorderHooks hooks;
+    hooks.pfnEvent = [](void*, RecordEvent event, const std::string& szFile,
+                        const std::string& szDetail) {
+      g_WriterEvents.emplace_back(event, event == RecordEvent::SamplesLost ? szDetail : szFile);
+    };
+    RecordWriter writer;
+    InitRecordWriter(writer, hooks);
+    WriterAudioFormat(writer, {48000, 2}, true);
+    WriterStart(writer, szPath);
+    for (size_t i = 0; i < samples.size(); ++i) {
+      if (!samples[i].record.empty()) WriterVideoFormat(writer, samples[i].record);
+      RecordSample sample;
+      sample.i64TimeUs = static_cast<int64_t>(i) * 16667;
+      for (const Bytes& unit : samples[i].units)
+        sample.vecData.insert(sample.vecData.end(), unit.begin(), unit.end());
+      sample.bKeyframe = IsKeyframe(sample.vecData);
+      WriterVideo(writer, sample, 0);
+      if (i == 3) WriterLost(writer, 1000, 3500);
+    }
+    WriterStop(writer, 0);
+    const bool bMp4 = szExtension == std::string("mp4");
+    std::vector<Said> expected = {{RecordEvent::Started, szPath},
+                                  {RecordEvent::SamplesLost, "2.5 s"},
+                                  {RecordEvent::Saved, szPath}};
+    if (bMp4) {
+      expected.push_back({RecordEvent::Continued, szSecond});
+      expected.push_back({RecordEvent::Saved, szSecond});
+    }
+    EXPECT_EQ(g_WriterEvents, expected) << szExtension;
+    const ReadBack first = ReadRecording(szPath);
+    EXPECT_EQ(first.nDecodeErrors, 0);
+    EXPECT_EQ(first.pictures.size(), bMp4 ? 4u : 10u) << "pictures 4 and 5 fell into the hole";
+    if (bMp4) {
+      const ReadBack second = ReadRecording(szSecond);
+      EXPECT_EQ(second.nDecodeErrors, 0);
+      ASSERT_EQ(second.pictures.size(), 6u);
+      EXPECT_EQ(second.pictures.front().nWidth, 240);
+    }
+    std::remove(szPath.c_str());
+    std::remove(szSecond.c_str());
+  }
 }
 
 }  // namespace

@@ -199,6 +199,17 @@ TEST(FileNames, DateAndTimeAndNeverAnExistingFile) {
   };
   for (const auto& [szAsked, szGiven] : cases)
     EXPECT_EQ(UniquePath((dir / szAsked).string()), (dir / szGiven).string());
+  // Made there and then: the next one asking for the name gets the next number.
+  std::string szError;
+  EXPECT_EQ(CreateUniqueFile((dir / "a.png").string(), szError), (dir / "a (3).png").string());
+  EXPECT_EQ(CreateUniqueFile((dir / "a.png").string(), szError), (dir / "a (4).png").string());
+  EXPECT_TRUE(std::filesystem::exists(dir / "a (3).png"));
+  EXPECT_EQ(CreateUniqueFile((dir / "none" / "x").string(), szError), "");
+  EXPECT_FALSE(szError.empty());
+  const std::string szFolder = dir.string();
+  EXPECT_EQ(RecordPathFor(szFolder, "V.mkv"), JoinPath(szFolder, "V.mkv"));
+  EXPECT_EQ(RecordPathFor(szFolder + "/a.png", "V.mkv"), szFolder + "/a.png");
+  EXPECT_EQ(RecordPathFor(szFolder + "/new.mkv", "V.mkv"), szFolder + "/new.mkv");
   std::filesystem::remove_all(dir);
   EXPECT_EQ(FileNameOf("/home/u/Vídeos/Veltrona 1.mkv"), "Veltrona 1.mkv");
   EXPECT_EQ(FileNameOf("C:\\Users\\u\\Videos\\a.mp4"), "a.mp4");
