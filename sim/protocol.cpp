@@ -153,9 +153,9 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, const D
       config.bFast ? dNowMs : static_cast<double>(session.qwNextSlot) * video.dFrameMs;
   ++session.qwNextSlot;
   const auto qwDurationNs = static_cast<int64_t>(std::llround(video.dFrameMs * 1e6));
-  const int64_t i64PtsNs = std::llround(dTakenMs * 1e6) +
-                           TimeErrorMs(config, true, static_cast<uint64_t>(session.nPictures) + 1) *
-                               1000000;
+  const int64_t i64PtsNs =
+      std::llround(dTakenMs * 1e6) +
+      TimeErrorMs(config, true, static_cast<uint64_t>(session.nPictures) + 1) * 1000000;
   Bytes feed = VideoSamplePacket(session.qwVideoClockRef, unit, pFormat, i64PtsNs, qwDurationNs);
 
   Bytes eat;

@@ -209,8 +209,9 @@ bool WriteVideo(MediaFile& file, std::span<const uint8_t> picture, bool bKeyfram
   // Until the next picture comes, its time on screen is a guess: the last
   // interval, at most a tenth of a second.
   const int64_t i64Duration =
-      file.i64LastVideoPts < 0 ? 1 : std::clamp<int64_t>(i64Pts - file.i64LastVideoPts, 1,
-                                                          timeBase.den / timeBase.num / 10);
+      file.i64LastVideoPts < 0
+          ? 1
+          : std::clamp<int64_t>(i64Pts - file.i64LastVideoPts, 1, timeBase.den / timeBase.num / 10);
   file.i64LastVideoPts = i64Pts;
   file.i64LastVideoUs = i64TimeUs;
   const std::span<const uint8_t> parts[] = {vecParameterSets, picture};

@@ -38,8 +38,8 @@ constexpr uint64_t kWriterPollMilliseconds = 20;
 bool Push(Recorder& recorder, RecordInput&& input, std::vector<uint8_t>* pSpare = nullptr) {
   using Kind = RecordInput::Kind;
   const bool bSample = input.kind == Kind::Video || input.kind == Kind::Audio;
-  const bool bFromDevice = bSample || input.kind == Kind::VideoFormat ||
-                           input.kind == Kind::AudioFormat;
+  const bool bFromDevice =
+      bSample || input.kind == Kind::VideoFormat || input.kind == Kind::AudioFormat;
   const size_t nBytes = input.vecData.size() + kItemOverheadBytes;
   {
     const std::lock_guard lock(recorder.mutex);

@@ -63,7 +63,7 @@ struct Recorder {
   size_t nQueuedBytes = 0;
   bool bLost = false;
   uint64_t qwLostSince = 0;  // the local clock when the first was dropped
-  bool bWake = false;  // a control item is waiting
+  bool bWake = false;        // a control item is waiting
   // Picture buffers the writing thread is done with, for the capture thread to
   // fill again: no new memory (and no page faults) per picture.
   std::vector<std::vector<uint8_t>> vecSpareBuffers;

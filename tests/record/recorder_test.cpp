@@ -181,7 +181,8 @@ TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
   const std::vector<DeviceSample> samples = ToDeviceSamples(MakeH264Stream(options).accessUnits);
   using Said = std::pair<RecordEvent, std::string>;
   for (const char* szExtension : {"mp4", "mkv"}) {
-    const std::string szPath = "/tmp/veltrona-writer-" + std::to_string(getpid()) + "." + szExtension;
+    const std::string szPath =
+        "/tmp/veltrona-writer-" + std::to_string(getpid()) + "." + szExtension;
     const std::string szSecond =
         "/tmp/veltrona-writer-" + std::to_string(getpid()) + " (2)." + szExtension;
     g_WriterEvents.clear();

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "record/avc_stream.h"
@@ -50,9 +50,9 @@ TEST(TimeLine, TrustsDeviceTimesAsFarAsTheyAgreeWithArrival) {
   std::vector<std::pair<const char*, std::vector<Step>>> cases = {
       {"device times smooth the arrival's jitter; a constant lateness is slewed away",
        {{V, 0, kNs, 100, 0},
-        {V, 40 * kMs, kNs, 150, 40000},        // 10 ms late: kept, offset +100 us
-        {V, 80 * kMs, kNs, 181, 80100},        // 0.9 ms late: kept
-        {A, 4800, kAudio, 190, 90000},         // sound starts by its own arrival
+        {V, 40 * kMs, kNs, 150, 40000},  // 10 ms late: kept, offset +100 us
+        {V, 80 * kMs, kNs, 181, 80100},  // 0.9 ms late: kept
+        {A, 4800, kAudio, 190, 90000},   // sound starts by its own arrival
         {A, 4800 + 960, kAudio, 210, 110000}}},
       {"a sample without a time lies at its arrival", {{V, 0, kNs, 100, 0}, {V, 0, 0, 133, 33000}}},
       {"a still screen's gap is kept", {{V, 0, kNs, 0, 0}, {V, 30000 * kMs, kNs, 30000, 30000000}}},
@@ -79,7 +79,8 @@ TEST(TimeLine, TrustsDeviceTimesAsFarAsTheyAgreeWithArrival) {
   };
   // One outlier of any size and sign moves only itself; a step is followed by
   // arrival at once and by its new offset from the third sample on.
-  for (const int64_t i64By : {kMaxI64, kMinI64}) cases.push_back({"one outlier", Pictures(2, i64By, false)});
+  for (const int64_t i64By : {kMaxI64, kMinI64})
+    cases.push_back({"one outlier", Pictures(2, i64By, false)});
   for (const int64_t i64By : {3000 * kMs, -3000 * kMs, 600 * kMs, -1100 * kMs}) {
     cases.push_back({"one outlier", Pictures(2, i64By, false)});
     std::vector<Step> step = Pictures(2, i64By, true);
@@ -106,10 +107,13 @@ TEST(TimeLine, TrustsDeviceTimesAsFarAsTheyAgreeWithArrival) {
 // Device times and ticks at the ends of their ranges (run under UBSan).
 TEST(TimeLine, ExtremesNeitherOverflowNorStick) {
   const std::tuple<int64_t, uint32_t, int64_t> micros[] = {
-      {kMaxI64, 1, kMaxI64},        {kMinI64, 1, kMinI64},
+      {kMaxI64, 1, kMaxI64},
+      {kMinI64, 1, kMinI64},
       {kMaxI64, 0xFFFFFFFF, 2147483648499999},
-      {-1, 3, -333333},             {48000 * 5 + 24, 48000, 5000500},
-      {1, 0xFFFFFFFF, 0},           {kMinI64 + 1, 1000, kMinI64},
+      {-1, 3, -333333},
+      {48000 * 5 + 24, 48000, 5000500},
+      {1, 0xFFFFFFFF, 0},
+      {kMinI64 + 1, 1000, kMinI64},
   };
   for (const auto& [i64Value, nScale, i64Us] : micros)
     EXPECT_EQ(DeviceMicros(i64Value, nScale), i64Us) << i64Value << "/" << nScale;
