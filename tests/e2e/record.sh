@@ -169,7 +169,8 @@ reconnect)
   close_program
   decodes_cleanly "$WORK/saved/re.mkv"
   count=$(pictures_in "$WORK/saved/re.mkv")
-  [[ $count -ge 70 ]] || fail "$count pictures: the file did not go on after the reconnect"
+  # 40, and 29 after it (the first of those 30 NEEDs answers the cvrp request).
+  [[ $count -ge 69 ]] || fail "$count pictures: the file did not go on after the reconnect"
   # The time without the device is in the file: one gap of about 2 s between pictures.
   gap=$(ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 "$WORK/saved/re.mkv" |
     awk 'NR > 1 && $1 - last > max { max = $1 - last } { last = $1 } END { print max }')
