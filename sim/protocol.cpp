@@ -16,6 +16,8 @@ constexpr uint64_t kAudioClockRef = 0x00007FA66CE20CB0;
 constexpr uint64_t kVideoClockRef = 0x00007FA66D0175C0;
 constexpr uint64_t kFirstCorrelation = 0x000060C2A1D8E400;
 constexpr int kSkewEveryPictures = 50;
+// Pictures taken but not yet sent that the phone keeps for a host that is late.
+constexpr uint64_t kMaxBacklog = 4;
 
 uint64_t NextCorrelation(ProtocolSession& session) {
   return session.qwNextCorrelation++;
@@ -143,12 +145,13 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, const D
                                      ? &video.paramSets[static_cast<size_t>(unit.nParamSet)]
                                      : nullptr;
   session.nHostParamSet = unit.nParamSet;
-  // Taken now, on the device's clock: in the slot of the frame interval that
-  // now is in (slots the host was too slow for are dropped, not owed), or,
-  // fast, at this very moment.
+  // Taken in its frame interval on the device's clock, and stamped with it:
+  // a host that asks late gets the pictures its encoder still holds (up to
+  // kMaxBacklog intervals back); older ones are dropped, not owed. Fast: taken
+  // at this very moment.
   const double dNowMs = DeviceMs(session, config, static_cast<double>(qwNow));
   const auto qwSlotNow = static_cast<uint64_t>(std::max(dNowMs, 0.0) / video.dFrameMs);
-  session.qwNextSlot = std::max(session.qwNextSlot, qwSlotNow);
+  if (qwSlotNow > session.qwNextSlot + kMaxBacklog) session.qwNextSlot = qwSlotNow - kMaxBacklog;
   const double dTakenMs =
       config.bFast ? dNowMs : static_cast<double>(session.qwNextSlot) * video.dFrameMs;
   ++session.qwNextSlot;
