@@ -51,8 +51,8 @@ TEST(TimeLine, TrustsDeviceTimesAsFarAsTheyAgreeWithArrival) {
       {"device times smooth the arrival's jitter; a constant lateness is slewed away",
        {{V, 0, kNs, 100, 0},
         {V, 40 * kMs, kNs, 150, 40000},  // 10 ms late: kept, offset +100 us
-        {V, 80 * kMs, kNs, 181, 80100},  // 0.9 ms late: kept
-        {A, 4800, kAudio, 190, 90000},   // sound starts by its own arrival
+        {V, 80 * kMs, kNs, 181, 80100},  // 0.9 ms late: kept; sound starts at its arrival
+        {A, 4800, kAudio, 190, 90000},
         {A, 4800 + 960, kAudio, 210, 110000}}},
       {"a sample without a time lies at its arrival", {{V, 0, kNs, 100, 0}, {V, 0, 0, 133, 33000}}},
       {"a still screen's gap is kept", {{V, 0, kNs, 0, 0}, {V, 30000 * kMs, kNs, 30000, 30000000}}},
@@ -106,22 +106,19 @@ TEST(TimeLine, TrustsDeviceTimesAsFarAsTheyAgreeWithArrival) {
 
 // Device times and ticks at the ends of their ranges (run under UBSan).
 TEST(TimeLine, ExtremesNeitherOverflowNorStick) {
-  const std::tuple<int64_t, uint32_t, int64_t> micros[] = {
-      {kMaxI64, 1, kMaxI64},
-      {kMinI64, 1, kMinI64},
-      {kMaxI64, 0xFFFFFFFF, 2147483648499999},
-      {-1, 3, -333333},
-      {48000 * 5 + 24, 48000, 5000500},
-      {1, 0xFFFFFFFF, 0},
-      {kMinI64 + 1, 1000, kMinI64},
-  };
+  const std::tuple<int64_t, uint32_t, int64_t> micros[] = {{kMaxI64, 1, kMaxI64},
+                                                           {kMinI64, 1, kMinI64},
+                                                           {kMaxI64, 0xFFFFFFFF, 2147483648499999},
+                                                           {-1, 3, -333333},
+                                                           {48000 * 5 + 24, 48000, 5000500},
+                                                           {1, 0xFFFFFFFF, 0},
+                                                           {kMinI64 + 1, 1000, kMinI64}};
   for (const auto& [i64Value, nScale, i64Us] : micros)
     EXPECT_EQ(DeviceMicros(i64Value, nScale), i64Us) << i64Value << "/" << nScale;
-  EXPECT_EQ(SaturatedAdd(kMaxI64, 1), kMaxI64);
-  EXPECT_EQ(SaturatedAdd(kMinI64, -1), kMinI64);
-  EXPECT_EQ(SaturatedSub(kMinI64, 1), kMinI64);
-  EXPECT_EQ(SaturatedSub(kMaxI64, -1), kMaxI64);
-  EXPECT_EQ(SaturatedSub(-5, -7), 2);
+  EXPECT_EQ(
+      std::vector({SaturatedAdd(kMaxI64, 1), SaturatedAdd(kMinI64, -1), SaturatedSub(kMinI64, 1),
+                   SaturatedSub(kMaxI64, -1), SaturatedSub(-5, -7)}),
+      std::vector({kMaxI64, kMinI64, kMinI64, kMaxI64, int64_t{2}}));
 
   SessionTimeLine line;
   const uint64_t qwMaxTicks = std::numeric_limits<uint64_t>::max();
