@@ -52,12 +52,21 @@ bool Push(Recorder& recorder, RecordInput&& input, std::vector<uint8_t>* pSpare 
       recorder.bLost = true;
       return false;
     }
-    if (recorder.bLost) {
+    if (recorder.bLost && bFromDevice) {
+      // (On the capture thread, which owns the record.)
       recorder.bLost = false;
       RecordInput lost = Input(Kind::Lost, input.qwTicks);
       lost.i64Value = static_cast<int64_t>(recorder.qwLostSince);
-      recorder.nQueuedBytes += kItemOverheadBytes;
       recorder.queue.push_back(std::move(lost));
+      // The parameter sets in force may have been among what was dropped.
+      if (!recorder.bRecordQueued && input.kind != Kind::VideoFormat &&
+          !recorder.vecLastRecord.empty()) {
+        RecordInput format = Input(Kind::VideoFormat, input.qwTicks);
+        format.vecData = recorder.vecLastRecord;
+        recorder.queue.push_back(std::move(format));
+        recorder.bRecordQueued = true;
+      }
+      recorder.nQueuedBytes += 2 * kItemOverheadBytes + recorder.vecLastRecord.size();
     }
     recorder.nQueuedBytes += nBytes;
     recorder.queue.push_back(std::move(input));
@@ -177,14 +186,14 @@ void DestroyRecorder(std::unique_ptr<Recorder>& pRecorder) {
 void RecorderParameterSets(Recorder& recorder, const uint8_t* pRecord, int32_t nSize) {
   if (pRecord == nullptr || nSize <= 0) return;
   const std::span<const uint8_t> record(pRecord, static_cast<size_t>(nSize));
-  if (std::equal(record.begin(), record.end(), recorder.vecLastRecord.begin(),
+  if (recorder.bRecordQueued &&
+      std::equal(record.begin(), record.end(), recorder.vecLastRecord.begin(),
                  recorder.vecLastRecord.end()))
     return;
   recorder.vecLastRecord.assign(record.begin(), record.end());
   RecordInput input = Input(RecordInput::Kind::VideoFormat, recorder.qwLastTicks);
   input.vecData = recorder.vecLastRecord;
-  // Dropped: the same record has to go in again when it next comes.
-  if (!Push(recorder, std::move(input))) recorder.vecLastRecord.clear();
+  recorder.bRecordQueued = Push(recorder, std::move(input));
 }
 
 void RecorderSampleTime(Recorder& recorder, bool bVideo, int64_t i64Value, uint32_t nTimeScale) {
@@ -240,6 +249,7 @@ void RecorderAudioData(Recorder& recorder, const uint8_t* pData, int32_t nSize, 
 void RecorderNewConnection(Recorder& recorder, uint64_t qwTicks) {
   recorder.vecPicture.clear();
   recorder.vecLastRecord.clear();
+  recorder.bRecordQueued = false;
   recorder.bAudioKnown = false;
   Push(recorder, Input(RecordInput::Kind::NewConnection, qwTicks));
 }

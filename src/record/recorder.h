@@ -51,7 +51,8 @@ struct Recorder {
   uint32_t nPictureScale = 0;
   int64_t i64SoundValue = 0;
   uint32_t nSoundScale = 0;
-  std::vector<uint8_t> vecLastRecord;
+  std::vector<uint8_t> vecLastRecord;  // the device's last parameter sets ...
+  bool bRecordQueued = false;          // ... went into the queue
   RecordAudioFormat lastAudio;
   bool bAudioUsable = false;
   bool bAudioKnown = false;  // lastAudio went into the queue

@@ -22,6 +22,8 @@ using namespace vtest;
 namespace {
 
 std::atomic<uint64_t> g_qwTicks{0};
+std::atomic<bool> g_bWriterHeld{false};  // the writing thread waits in its clock (a slow disk)
+std::atomic<bool> g_bWriterWaiting{false};
 
 std::mutex g_EventMutex;
 std::vector<RecordEvent> g_Events;
@@ -50,7 +52,11 @@ class RecorderTest : public ::testing::Test {
   void Make(size_t nMaxPrerollBytes = kMaxPrerollBytes) {
     RecorderHooks hooks;
     hooks.pfnEvent = OnEvent;
-    hooks.pfnTicks = [] { return g_qwTicks.load(); };
+    hooks.pfnTicks = [] {
+      g_bWriterWaiting = g_bWriterHeld.load();
+      while (g_bWriterHeld) usleep(1000);
+      return g_qwTicks.load();
+    };
     hooks.nMaxPrerollBytes = nMaxPrerollBytes;
     m_pRecorder = CreateRecorder(hooks);
     ASSERT_NE(m_pRecorder, nullptr);
@@ -150,6 +156,41 @@ TEST_F(RecorderTest, AReconnectContinuesTheFile) {
   EXPECT_NEAR(static_cast<double>(read.vecVideoPtsUs[20]), 2000000, 2000);
   for (size_t i = 1; i < read.vecVideoPtsUs.size(); ++i)
     EXPECT_GT(read.vecVideoPtsUs[i], read.vecVideoPtsUs[i - 1]) << i;
+}
+
+// The disk stalls: past the queue's bound sound and format records (a device
+// that alternates two) are dropped, the loss is told once, and the file goes
+// on from the next keyframe.
+TEST_F(RecorderTest, WhatDoesNotFitTheQueueIsDroppedAndTold) {
+  Make();
+  RecorderStart(*m_pRecorder, m_szPath);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 12);
+  g_bWriterHeld = true;
+  while (!g_bWriterWaiting) usleep(1000);
+  const Bytes records[] = {m_Samples[0].record, Bytes(m_Samples[0].record.size(), 0x01)};
+  for (int i = 1; i <= 700000; ++i)
+    RecorderParameterSets(*m_pRecorder, records[i % 2].data(),
+                          static_cast<int32_t>(records[i % 2].size()));
+  const Bytes sound(1 << 20, 0);
+  for (int i = 0; i < 70; ++i)
+    RecorderAudioData(*m_pRecorder, sound.data(), static_cast<int32_t>(sound.size()), 700 + i);
+  {
+    const std::lock_guard lock(m_pRecorder->mutex);
+    EXPECT_LE(m_pRecorder->nQueuedBytes, kMaxQueuedBytes);
+    EXPECT_TRUE(m_pRecorder->bLost);
+  }
+  g_bWriterHeld = false;
+  for (bool bFull = true; bFull; usleep(1000)) {
+    const std::lock_guard lock(m_pRecorder->mutex);
+    bFull = !m_pRecorder->queue.empty();
+  }
+  Feed(12, 40, 1000);
+  const ReadBack read = Finish();
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  EXPECT_EQ(read.pictures.size(), 32u) << "pictures 12 to 19 wait for the keyframe";
+  EXPECT_EQ(g_Events,
+            (std::vector{RecordEvent::Started, RecordEvent::SamplesLost, RecordEvent::Saved}));
 }
 
 TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
