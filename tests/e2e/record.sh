@@ -122,11 +122,7 @@ record)
   # The still picture holds its place: the file lasts until the end.
   duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$WORK/saved/all.mkv")
   awk -v d="$duration" 'BEGIN { exit !(d > 3.5) }' || fail "the file lasts $duration s"
-  # The tone: 1 kHz while the device sent it (its first second).
-  rate=$(ffmpeg -nostdin -ss 0.1 -t 0.8 -i "$WORK/saved/all.mkv" -ac 1 -af astats -f null - 2>&1 |
-    awk '/Zero crossings rate/ { r = $NF } END { print r }')
-  awk -v r="$rate" 'BEGIN { hz = r * 24000; print hz " Hz"; exit !(hz > 980 && hz < 1020) }' ||
-    fail "the tone is not in the file"
+  tone_every_second "$WORK/saved/all.mkv" 0 1  # while the device sent it
   ;;
 kill)
   for extension in mkv mp4; do
