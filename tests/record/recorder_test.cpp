@@ -195,16 +195,19 @@ TEST_F(RecorderTest, WhatDoesNotFitTheQueueIsDroppedAndTold) {
 
 TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
   Make();
-  m_szPath = "/nonexistent-folder/a.mkv";
-  RecorderStart(*m_pRecorder, m_szPath);
   RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
   Feed(0, 5);
-  for (int i = 0; i < 200 && RecorderIsRecording(*m_pRecorder); ++i) usleep(10000);
-  EXPECT_FALSE(RecorderIsRecording(*m_pRecorder));
-  EXPECT_TRUE(RecorderToggle(*m_pRecorder, "/nonexistent-folder/b.mkv")) << "R starts one again";
-  EXPECT_FALSE(RecorderToggle(*m_pRecorder, "/nonexistent-folder/c.mkv")) << "and stops it";
+  for (const char* szPath : {"/nonexistent-folder/a.mkv", "/nonexistent-folder/b.mkv"}) {
+    EXPECT_TRUE(RecorderToggle(*m_pRecorder, szPath)) << "R starts one (again)";
+    for (int i = 0; i < 200 && RecorderIsRecording(*m_pRecorder); ++i) usleep(10000);
+    EXPECT_FALSE(RecorderIsRecording(*m_pRecorder)) << "it ends on its own";
+  }
+  EXPECT_TRUE(RecorderToggle(*m_pRecorder, m_szPath));
+  EXPECT_FALSE(RecorderToggle(*m_pRecorder, m_szPath)) << "R stops it";
   DestroyRecorder(m_pRecorder);
-  EXPECT_EQ(g_Events.front(), RecordEvent::NotCreated) << "the file is made with its name";
+  EXPECT_EQ(g_Events, (std::vector{RecordEvent::NotCreated, RecordEvent::NotCreated,
+                                   RecordEvent::Started, RecordEvent::Saved}))
+      << "the file is made with its name";
 }
 
 std::vector<std::pair<RecordEvent, std::string>> g_WriterEvents;
