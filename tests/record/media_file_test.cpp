@@ -188,6 +188,11 @@ TEST(Containers, ChosenByTheName) {
       {"a.mp4", true}, {"a.MP4", true},    {"a.mov", true}, {"a.mkv", false},
       {"a", false},    {"x.mp4/a", false}, {"a.m4v", true}, {"a.webm", false}};
   for (const auto& [szName, bMp4] : cases) EXPECT_EQ(IsMp4Name(szName), bMp4) << szName;
+  MediaFile file;  // a record without parameter sets makes no file
+  std::string szError;
+  EXPECT_FALSE(OpenMediaFile(file, TempPath("bad.mkv"), Bytes{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, 16,
+                             16, nullptr, 0, szError));
+  EXPECT_FALSE(szError.empty());
 }
 
 // The screenshot: exactly the decoded picture (alpha aside), at its size.
