@@ -250,7 +250,6 @@ void RecorderNewConnection(Recorder& recorder, uint64_t qwTicks) {
   recorder.vecPicture.clear();
   recorder.vecLastRecord.clear();
   recorder.bRecordQueued = false;
-  recorder.bAudioKnown = false;
   Push(recorder, Input(RecordInput::Kind::NewConnection, qwTicks));
 }
 
