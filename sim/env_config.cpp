@@ -91,6 +91,47 @@ bool ParseTone(std::string_view szParams, DeviceConfig& config, std::string& szE
   return true;
 }
 
+// "kind=video|audio,at=N,by=MS[,step=1]" after the name of a time-error
+// item: MS of either sign.
+bool ParseTimeError(std::string_view szParams, DeviceConfig& config, std::string& szError) {
+  TimeError& error = config.timeError;
+  error.bOn = true;
+  bool bBy = false;
+  for (const std::string_view szPair : Split(szParams, ',')) {
+    const size_t nEquals = szPair.find('=');
+    const std::string_view szKey = szPair.substr(0, nEquals);
+    std::string_view szValue =
+        nEquals == std::string_view::npos ? std::string_view() : szPair.substr(nEquals + 1);
+    if (szKey == "kind" && (szValue == "video" || szValue == "audio")) {
+      error.bVideo = szValue == "video";
+      continue;
+    }
+    const bool bNegative = szKey == "by" && szValue.starts_with('-');
+    if (bNegative) szValue.remove_prefix(1);
+    uint64_t qwValue = 0;
+    if (!ParseNumber(szValue, qwValue) || qwValue > 1000000000000) {
+      szError = "bad time-error parameter \"" + std::string(szPair) + "\"";
+      return false;
+    }
+    if (szKey == "at" && qwValue >= 1) {
+      error.qwAt = qwValue;
+    } else if (szKey == "by") {
+      error.i64ByMs = bNegative ? -static_cast<int64_t>(qwValue) : static_cast<int64_t>(qwValue);
+      bBy = true;
+    } else if (szKey == "step" && qwValue <= 1) {
+      error.bStep = qwValue == 1;
+    } else {
+      szError = "bad time-error parameter \"" + std::string(szPair) + "\"";
+      return false;
+    }
+  }
+  if (!bBy) {
+    szError = "time-error needs by=MS";
+    return false;
+  }
+  return true;
+}
+
 // "seed=N[,from=A,to=B,rate=R]" after the name of a chaos item; R a chance
 // from 0 to 1.
 bool ParseChaos(std::string_view szParams, DeviceConfig& config, std::string& szError) {
@@ -156,6 +197,7 @@ bool ParseItem(std::string_view szItem, DeviceConfig& config, std::string& szErr
   if (szName == "tone") return ParseTone(szParams, config, szError);
   if (szName == "chaos") return ParseChaos(szParams, config, szError);
   if (szName == "hang-out") return ParseHangOut(szParams, config, szError);
+  if (szName == "time-error") return ParseTimeError(szParams, config, szError);
   if (!szParams.empty()) {
     // Built from the name outwards: GCC 12 at -O3 misreads a literal joined
     // with the name's string as overlapping copies (-Wrestrict).

@@ -16,6 +16,8 @@ constexpr uint64_t kAudioClockRef = 0x00007FA66CE20CB0;
 constexpr uint64_t kVideoClockRef = 0x00007FA66D0175C0;
 constexpr uint64_t kFirstCorrelation = 0x000060C2A1D8E400;
 constexpr int kSkewEveryPictures = 50;
+// Pictures taken but not yet sent that the phone keeps for a host that is late.
+constexpr uint64_t kMaxBacklog = 4;
 
 uint64_t NextCorrelation(ProtocolSession& session) {
   return session.qwNextCorrelation++;
@@ -94,6 +96,26 @@ NextTransfer Ready(Bytes vecBytes) {
   return next;
 }
 
+// The device's one clock, for its pictures and its sound: milliseconds since
+// the media began, running the drift's parts per million off the host's.
+double DeviceMs(const ProtocolSession& session, const DeviceConfig& config, double dHostMs) {
+  return (dHostMs - static_cast<double>(session.qwMediaStartedAt)) *
+         (1.0 + config.nToneDriftPpm * 1e-6);
+}
+
+double HostMs(const ProtocolSession& session, const DeviceConfig& config, double dDeviceMs) {
+  return static_cast<double>(session.qwMediaStartedAt) +
+         dDeviceMs / (1.0 + config.nToneDriftPpm * 1e-6);
+}
+
+// The error the scenario puts into the n-th picture's (or sound packet's) time.
+int64_t TimeErrorMs(const DeviceConfig& config, bool bVideo, uint64_t qwNumber) {
+  const TimeError& error = config.timeError;
+  if (!error.bOn || error.bVideo != bVideo) return 0;
+  const bool bHit = qwNumber == error.qwAt || (error.bStep && qwNumber > error.qwAt);
+  return bHit ? error.i64ByMs : 0;
+}
+
 // A tone keeps its own clock, as a phone's sound does whatever its pictures
 // do: an `eat!` every 20 ms, independent of the host's NEEDs, carrying every
 // frame due by the end of its span on a clock the drift puts off the host's.
@@ -101,13 +123,13 @@ NextTransfer Ready(Bytes vecBytes) {
 constexpr uint64_t kToneChunkMs = 20;
 
 Bytes ToneChunk(ProtocolSession& session, const DeviceConfig& config, uint64_t qwNow) {
-  const double dHostMs = static_cast<double>(qwNow - session.qwMediaStartedAt + kToneChunkMs);
-  const double dDue = dHostMs * 48.0 * (1.0 + config.nToneDriftPpm * 1e-6);
+  const double dDue = DeviceMs(session, config, static_cast<double>(qwNow + kToneChunkMs)) * 48.0;
   const auto qwDue = static_cast<uint64_t>(std::max(dDue, 0.0));
   const auto nFrames =
       qwDue > session.qwAudioFrames ? static_cast<uint32_t>(qwDue - session.qwAudioFrames) : 0;
+  const int64_t i64ErrorFrames = TimeErrorMs(config, false, ++session.qwSoundPackets) * 48;
   Bytes eat = AudioSamplePacket(session.qwAudioClockRef, session.qwAudioFrames, nFrames,
-                                session.qwAudioFrames == 0, config.nToneHz);
+                                session.qwAudioFrames == 0, config.nToneHz, i64ErrorFrames);
   session.qwAudioFrames += nFrames;
   session.qwNextAudioAt = std::max(session.qwNextAudioAt, qwNow) + kToneChunkMs;
   return eat;
@@ -123,18 +145,32 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, const D
                                      ? &video.paramSets[static_cast<size_t>(unit.nParamSet)]
                                      : nullptr;
   session.nHostParamSet = unit.nParamSet;
+  // Taken in its frame interval on the device's clock, and stamped with it:
+  // a host that asks late gets the pictures its encoder still holds (up to
+  // kMaxBacklog intervals back); older ones are dropped, not owed. Fast: taken
+  // at this very moment.
+  const double dNowMs = DeviceMs(session, config, static_cast<double>(qwNow));
+  const auto qwSlotNow = static_cast<uint64_t>(std::max(dNowMs, 0.0) / video.dFrameMs);
+  if (qwSlotNow > session.qwNextSlot + kMaxBacklog) session.qwNextSlot = qwSlotNow - kMaxBacklog;
+  const double dTakenMs =
+      config.bFast ? dNowMs : static_cast<double>(session.qwNextSlot) * video.dFrameMs;
+  ++session.qwNextSlot;
   const auto qwDurationNs = static_cast<int64_t>(std::llround(video.dFrameMs * 1e6));
-  Bytes feed =
-      VideoSamplePacket(session.qwVideoClockRef, unit, pFormat, session.qwVideoPtsNs, qwDurationNs);
-  session.qwVideoPtsNs += qwDurationNs;
+  const int64_t i64PtsNs =
+      std::llround(dTakenMs * 1e6) +
+      TimeErrorMs(config, true, static_cast<uint64_t>(session.nPictures) + 1) * 1000000;
+  Bytes feed = VideoSamplePacket(session.qwVideoClockRef, unit, pFormat, i64PtsNs, qwDurationNs);
 
   Bytes eat;
   if (config.nToneHz == 0) {
-    const double dFrames = 48.0 * video.dFrameMs + session.dAudioCarry;
-    const auto nFrames = static_cast<uint32_t>(dFrames);
-    session.dAudioCarry = dFrames - nFrames;
+    // The sound of the span up to the next picture's slot, on the same clock.
+    const double dDue = (dTakenMs + video.dFrameMs) * 48.0;
+    const auto qwDue = static_cast<uint64_t>(std::max(dDue, 0.0));
+    const auto nFrames =
+        qwDue > session.qwAudioFrames ? static_cast<uint32_t>(qwDue - session.qwAudioFrames) : 0;
+    const int64_t i64ErrorFrames = TimeErrorMs(config, false, ++session.qwSoundPackets) * 48;
     eat = AudioSamplePacket(session.qwAudioClockRef, session.qwAudioFrames, nFrames,
-                            session.qwAudioFrames == 0);
+                            session.qwAudioFrames == 0, 0, i64ErrorFrames);
     session.qwAudioFrames += nFrames;
   }
 
@@ -147,7 +183,7 @@ NextTransfer Picture(ProtocolSession& session, const VideoSource& video, const D
   }
   --session.nNeedCredits;
   session.dNextPictureAt =
-      std::max(session.dNextPictureAt, static_cast<double>(qwNow)) + video.dFrameMs;
+      HostMs(session, config, static_cast<double>(session.qwNextSlot) * video.dFrameMs);
 
   Bytes transfer;
   if (config.nToneHz != 0) {

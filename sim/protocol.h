@@ -39,15 +39,15 @@ struct ProtocolSession {
   uint64_t qwClokRef = 0;
   uint64_t qwClokSentAt = 0;
   int nNeedCredits = 0;
-  size_t nNextUnit = 0;    // access unit of the video source sent next
-  int nHostParamSet = -1;  // parameter sets the host has last been given
-  double dNextPictureAt = 0;
-  int64_t qwVideoPtsNs = 0;
+  size_t nNextUnit = 0;       // access unit of the video source sent next
+  int nHostParamSet = -1;     // parameter sets the host has last been given
+  double dNextPictureAt = 0;  // host time the next picture is taken
+  uint64_t qwNextSlot = 0;    // the next picture's number on the device's clock
   uint64_t qwAudioFrames = 0;
-  uint64_t qwMediaStartedAt = 0;  // host time the media began (the tone's clock counts from it)
+  uint64_t qwMediaStartedAt = 0;  // host time the media began (the device's clock counts from it)
   uint64_t qwNextAudioAt = 0;     // tone: when its next packet is due
-  double dAudioCarry = 0;         // fraction of an audio frame owed to the next packet
   int nPictures = 0;              // sent in this session
+  uint64_t qwSoundPackets = 0;    // sent in this session
   bool bStreamEnded = false;      // still: the last picture is out, no more media
   bool bStopRequested = false;
 };

@@ -89,11 +89,12 @@ Bytes AudioSamples(uint64_t qwFirstFrame, uint32_t nFrames, uint32_t nToneHz) {
 }
 
 Bytes AudioSamplePacket(uint64_t qwClockRef, uint64_t qwFirstFrame, uint32_t nFrames, bool bFormat,
-                        uint32_t nToneHz) {
+                        uint32_t nToneHz, int64_t i64TimeErrorFrames) {
   Bytes sbuf;
   const size_t nStart = BeginItem(sbuf, FourCC("sbuf"));
   Bytes time;
-  PutTime(time, static_cast<int64_t>(qwFirstFrame), kAudioRate);
+  PutTime(time, static_cast<int64_t>(qwFirstFrame + static_cast<uint64_t>(i64TimeErrorFrames)),
+          kAudioRate);
   PutBytes(sbuf, Item(FourCC("opts"), time));
   if (bFormat) {
     Bytes fdsc;

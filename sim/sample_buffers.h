@@ -17,8 +17,9 @@ Bytes VideoSamplePacket(uint64_t qwClockRef, const AccessUnit& unit, const Param
 // nFrames of 48 kHz 16-bit stereo starting at frame qwFirstFrame, with the
 // audio format description when bFormat: silence, or with nToneHz a sine of
 // that frequency at a quarter of full scale (-12 dBFS) in both channels.
+// Its time says i64TimeErrorFrames more than qwFirstFrame (an injected error).
 Bytes AudioSamplePacket(uint64_t qwClockRef, uint64_t qwFirstFrame, uint32_t nFrames, bool bFormat,
-                        uint32_t nToneHz = 0);
+                        uint32_t nToneHz = 0, int64_t i64TimeErrorFrames = 0);
 
 // The format description item of a video picture.
 Bytes VideoFormatDescription(const ParameterSets& format);

@@ -49,6 +49,17 @@ struct ChaosConfig {
   double dRate = 0.1;
 };
 
+// An error the device puts into its own times (opts): the at-th picture (or
+// sound packet) of each connection, counted from 1, says i64ByMs more than
+// its clock; with bStep, every one from there on does.
+struct TimeError {
+  bool bOn = false;
+  bool bVideo = true;  // else the sound's
+  uint64_t qwAt = 1;
+  int64_t i64ByMs = 0;
+  bool bStep = false;
+};
+
 // What the device sends once its capture interface is claimed.
 enum class Behaviour {
   Protocol,  // a device speaking the screen-capture protocol (needs a stream)
@@ -87,6 +98,7 @@ struct DeviceConfig {
   uint32_t nToneHz = 0;          // audio: a sine of this frequency (0: silence)
   int32_t nToneDriftPpm = 0;     // ... on an audio clock this far off the host's
   ChaosConfig chaos;
+  TimeError timeError;
   // After this many bulk writes to its capture endpoint (-1: never), it takes
   // no more: each later write waits out its time-out, on the real clock.
   int nHangOutAfter = -1;

@@ -97,3 +97,10 @@ inline constexpr char kTextRecordingNotCreatedPrefix[] = "No se pudo crear la gr
 inline constexpr char kTextRecordingFailedPrefix[] =
     "Grabación detenida (no se pudo escribir más); lo grabado se conserva: ";
 inline constexpr char kTextRecorderUnavailable[] = "No se pueden hacer grabaciones";
+// "Se perdieron 11.2 s de la grabación: clip.mkv"
+inline constexpr char kTextRecordingLostPrefix[] = "Se perdieron ";
+inline constexpr char kTextRecordingLostMiddle[] = " de la grabación: ";
+inline constexpr char kTextRecordingContinuedPrefix[] =
+    "La imagen cambió de tamaño; la grabación sigue en: ";
+inline constexpr char kTextRecordingNoSoundPrefix[] =
+    "El sonido cambió de formato; la grabación sigue sin sonido: ";

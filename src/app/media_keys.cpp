@@ -62,13 +62,20 @@ void SaveScreenshot(const std::tm& asked) {
     Log("screenshot: no picture yet");
     return;
   }
-  const std::string szPath = UniquePath(
-      JoinPath(SaveFolder(SaveKind::Pictures, g_szSaveDir), TimestampedName(asked) + ".png"));
   std::string szError;
+  const std::string szPath = CreateUniqueFile(
+      JoinPath(SaveFolder(SaveKind::Pictures, g_szSaveDir), TimestampedName(asked) + ".png"),
+      szError);
+  if (szPath.empty()) {
+    Tell(kTextScreenshotFailedPrefix + TimestampedName(asked) + ".png");
+    Log("screenshot: no file can be made: " + szError);
+    return;
+  }
   if (WritePngFile(szPath, vecPixels.data(), nWidth, nHeight, szError)) {
     Tell(kTextScreenshotSavedPrefix + FileNameOf(szPath));
     Log("screenshot: " + szPath);
   } else {
+    RemoveFile(szPath);
     Tell(kTextScreenshotFailedPrefix + FileNameOf(szPath));
     Log("screenshot: " + szPath + " not written: " + szError);
   }
@@ -117,7 +124,17 @@ void OnRecordEvent(void*, RecordEvent event, const std::string& szPath,
           "); stopped, the file plays up to there");
       break;
     case RecordEvent::SamplesLost:
+      Tell(kTextRecordingLostPrefix + szDetail + kTextRecordingLostMiddle + szName);
+      Log("record: " + szPath + ": samples lost (the disk did not keep up): a hole of " + szDetail +
+          "; the file goes on from the next keyframe");
+      break;
+    case RecordEvent::SoundLeftOut:
+      Tell(kTextRecordingNoSoundPrefix + szName);
       Log("record: " + szPath + ": " + szDetail);
+      break;
+    case RecordEvent::Continued:
+      Tell(kTextRecordingContinuedPrefix + szName);
+      Log("record: the picture size changed; recording goes on into " + szPath);
       break;
   }
 }

@@ -1,9 +1,7 @@
 #include "app/mirror_options.h"
 
 #include <ctime>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 
 #include "app/app_texts.h"
 #include "record/file_names.h"
@@ -56,9 +54,6 @@ MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid) {
 }
 
 std::string RecordingPathFor(const std::string& szAsked) {
-  std::error_code error;
-  const std::filesystem::path path(std::u8string(szAsked.begin(), szAsked.end()));
-  if (!std::filesystem::is_directory(path, error)) return szAsked;
   const std::time_t now = std::time(nullptr);
   std::tm local{};
 #ifdef _WIN32
@@ -66,5 +61,5 @@ std::string RecordingPathFor(const std::string& szAsked) {
 #else
   localtime_r(&now, &local);
 #endif
-  return JoinPath(szAsked, TimestampedName(local) + ".mkv");
+  return RecordPathFor(szAsked, TimestampedName(local) + ".mkv");
 }

@@ -1,6 +1,18 @@
 #include "record/file_names.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 extern "C" {
 #include <libavformat/avio.h>
@@ -24,6 +36,32 @@ size_t NameStart(const std::string& szPath) {
   return nSlash == std::string::npos ? 0 : nSlash + 1;
 }
 
+std::string Numbered(const std::string& szPath, int n) {
+  if (n < 2) return szPath;
+  size_t nDot = szPath.find_last_of('.');
+  if (nDot == std::string::npos || nDot <= NameStart(szPath)) nDot = szPath.size();
+  return szPath.substr(0, nDot) + " (" + std::to_string(n) + ")" + szPath.substr(nDot);
+}
+
+std::filesystem::path PathOf(const std::string& szPath) {
+  return std::filesystem::path(std::u8string(szPath.begin(), szPath.end()));
+}
+
+// Makes the file, empty, only if nothing has its name: 0, else errno.
+int CreateExclusively(const std::string& szPath) {
+#ifdef _WIN32
+  const int nFile = _wopen(PathOf(szPath).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                           _S_IREAD | _S_IWRITE);
+  if (nFile < 0) return errno;
+  _close(nFile);
+#else
+  const int nFile = open(szPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+  if (nFile < 0) return errno;
+  close(nFile);
+#endif
+  return 0;
+}
+
 }  // namespace
 
 std::string TimestampedName(const std::tm& local) {
@@ -37,16 +75,38 @@ std::string TimestampedName(const std::tm& local) {
 std::string UniquePath(const std::string& szPath, bool (*pfnExists)(const std::string&)) {
   if (pfnExists == nullptr) pfnExists = PathExists;
   if (!pfnExists(szPath)) return szPath;
-  size_t nDot = szPath.find_last_of('.');
-  if (nDot == std::string::npos || nDot <= NameStart(szPath)) nDot = szPath.size();
-  const std::string szStem = szPath.substr(0, nDot);
-  const std::string szExtension = szPath.substr(nDot);
   std::string szCandidate;
   for (int n = 2; n <= kMaxNumber; ++n) {
-    szCandidate = szStem + " (" + std::to_string(n) + ")" + szExtension;
+    szCandidate = Numbered(szPath, n);
     if (!pfnExists(szCandidate)) break;
   }
   return szCandidate;
+}
+
+std::string CreateUniqueFile(const std::string& szPath, std::string& szError) {
+  for (int n = 1; n <= kMaxNumber; ++n) {
+    const std::string szCandidate = Numbered(szPath, n);
+    const int nError = CreateExclusively(szCandidate);
+    if (nError == 0) return szCandidate;
+    if (nError != EEXIST) {
+      szError = std::strerror(nError);
+      return {};
+    }
+  }
+  szError = std::strerror(EEXIST);
+  return {};
+}
+
+std::string RecordPathFor(const std::string& szGiven, const std::string& szAutoName) {
+  std::error_code error;
+  if (!szGiven.empty() && std::filesystem::is_directory(PathOf(szGiven), error))
+    return JoinPath(szGiven, szAutoName);
+  return szGiven;
+}
+
+void RemoveFile(const std::string& szPath) {
+  std::error_code error;
+  std::filesystem::remove(PathOf(szPath), error);
 }
 
 bool PathExists(const std::string& szPath) {

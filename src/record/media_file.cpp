@@ -10,6 +10,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/opt.h>
 }
 
 namespace {
@@ -59,7 +60,8 @@ bool WritePacket(MediaFile& file, AVStream* pStream,
   pPacket->dts = i64Pts;
   pPacket->duration = i64Duration;
   if (bKeyframe) pPacket->flags |= AV_PKT_FLAG_KEY;
-  const int nResult = av_write_frame(file.pFormat, pPacket);
+  // Through the interleaver: what goes out together is in time order.
+  const int nResult = av_interleaved_write_frame(file.pFormat, pPacket);
   av_packet_unref(pPacket);
   if (nResult < 0) return Fail(file, nResult);
   if (file.pFormat->pb->error < 0) return Fail(file, file.pFormat->pb->error);
@@ -90,17 +92,6 @@ bool WriteSilenceFrames(MediaFile& file, int64_t i64Frames) {
     i64Frames -= i64Piece;
   }
   return true;
-}
-
-// The held picture, on screen until i64UntilPts.
-bool WriteHeldPicture(MediaFile& file, int64_t i64UntilPts) {
-  if (file.i64HeldPts < 0) return true;
-  const std::span<const uint8_t> part = file.vecHeldPicture;
-  const int64_t i64Duration = std::max<int64_t>(i64UntilPts - file.i64HeldPts, 1);
-  const bool bWritten =
-      WritePacket(file, file.pVideo, {&part, 1}, file.i64HeldPts, i64Duration, file.bHeldKeyframe);
-  file.i64HeldPts = -1;
-  return bWritten;
 }
 
 void Release(MediaFile& file) {
@@ -169,6 +160,9 @@ bool OpenMediaFile(MediaFile& file, const std::string& szPath, std::span<const u
   file = MediaFile{};
   file.szPath = szPath;
   file.i64StartUs = i64StartUs;
+  file.nWidth = nWidth;
+  file.nHeight = nHeight;
+  file.bMp4 = IsMp4Name(szPath);
   file.vecRecord.assign(record.begin(), record.end());
   const std::vector<uint8_t> vecHeaderRecord = FileRecord(record);
   const AVOutputFormat* pOutput = ChooseFormat(szPath);
@@ -189,7 +183,7 @@ bool OpenMediaFile(MediaFile& file, const std::string& szPath, std::span<const u
   if (nResult >= 0) nResult = avio_open(&file.pFormat->pb, szPath.c_str(), AVIO_FLAG_WRITE);
   if (nResult >= 0) {
     AVDictionary* pOptions = nullptr;
-    if (IsMp4Name(szPath))
+    if (file.bMp4)
       av_dict_set(&pOptions, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
     nResult = avformat_write_header(file.pFormat, &pOptions);
     av_dict_free(&pOptions);
@@ -212,14 +206,16 @@ bool WriteVideo(MediaFile& file, std::span<const uint8_t> picture, bool bKeyfram
   const AVRational timeBase = file.pVideo->time_base;
   const int64_t i64Pts = std::max(av_rescale_q(i64TimeUs - file.i64StartUs, kMicros, timeBase),
                                   file.i64LastVideoPts + 1);
+  // Until the next picture comes, its time on screen is a guess: the last
+  // interval, at most a tenth of a second.
+  const int64_t i64Duration =
+      file.i64LastVideoPts < 0
+          ? 1
+          : std::clamp<int64_t>(i64Pts - file.i64LastVideoPts, 1, timeBase.den / timeBase.num / 10);
   file.i64LastVideoPts = i64Pts;
   file.i64LastVideoUs = i64TimeUs;
-  if (!WriteHeldPicture(file, i64Pts)) return false;
-  file.vecHeldPicture.assign(vecParameterSets.begin(), vecParameterSets.end());
-  file.vecHeldPicture.insert(file.vecHeldPicture.end(), picture.begin(), picture.end());
-  file.i64HeldPts = i64Pts;
-  file.bHeldKeyframe = bKeyframe;
-  return true;
+  const std::span<const uint8_t> parts[] = {vecParameterSets, picture};
+  return WritePacket(file, file.pVideo, parts, i64Pts, i64Duration, bKeyframe);
 }
 
 bool WriteAudio(MediaFile& file, std::span<const uint8_t> samples, int64_t i64TimeUs) {
@@ -250,8 +246,14 @@ bool FillSilence(MediaFile& file, int64_t i64UntilUs) {
 
 bool FlushMediaFile(MediaFile& file) {
   if (file.pFormat == nullptr) return false;
-  // An empty packet makes the muxer write what it holds (a cluster, a fragment).
-  const int nResult = av_write_frame(file.pFormat, nullptr);
+  // The interleaver gives up what it holds, then an empty packet makes the
+  // muxer write its own (a cluster, a fragment). The next MP4 fragment takes
+  // its start from its first packet rather than from the end of this one, so
+  // that a still screen's gap stays in the file.
+  int nResult = av_interleaved_write_frame(file.pFormat, nullptr);
+  if (nResult >= 0 && file.bMp4)
+    nResult = av_opt_set(file.pFormat->priv_data, "movflags", "+frag_discont", 0);
+  if (nResult >= 0) nResult = av_write_frame(file.pFormat, nullptr);
   if (nResult < 0) return Fail(file, nResult);
   avio_flush(file.pFormat->pb);
   if (file.pFormat->pb->error < 0) return Fail(file, file.pFormat->pb->error);
@@ -262,11 +264,6 @@ bool CloseMediaFile(MediaFile& file, int64_t i64EndUs) {
   if (file.pFormat == nullptr) return false;
   bool bOk = file.nError == 0;
   if (bOk) bOk = FillSilence(file, i64EndUs);
-  if (bOk && file.pVideo != nullptr) {
-    const int64_t i64EndPts =
-        av_rescale_q(i64EndUs - file.i64StartUs, kMicros, file.pVideo->time_base);
-    bOk = WriteHeldPicture(file, std::max(i64EndPts, file.i64HeldPts + 1));
-  }
   // The trailer goes in even after a failed write: whatever it can still finish helps.
   const int nTrailer = av_write_trailer(file.pFormat);
   if (nTrailer < 0) bOk = Fail(file, nTrailer);

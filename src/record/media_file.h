@@ -33,12 +33,9 @@ struct MediaFile {
   int64_t i64LastVideoPts = -1;   // in the video stream's time base
   int64_t i64AudioEndFrames = 0;  // where the next sound goes, in sample frames
   int64_t i64LastVideoUs = 0;     // the last picture's time on the session's line
-  // The last picture, held back until the next one (or the end) says how long
-  // it stays on screen: a still picture keeps its place, in MP4 too, whose
-  // fragments take a picture's time from the one before it.
-  std::vector<uint8_t> vecHeldPicture;
-  int64_t i64HeldPts = -1;  // -1: none held
-  bool bHeldKeyframe = false;
+  int32_t nWidth = 0;             // the picture size in the header
+  int32_t nHeight = 0;
+  bool bMp4 = false;
   int nError = 0;  // the first write error (AVERROR), 0: none
 };
 
@@ -50,18 +47,18 @@ inline constexpr int64_t kAudioSnapUs = 20000;
 // Whether the name asks for MP4 (.mp4, .m4v, .mov); anything else is Matroska.
 bool IsMp4Name(const std::string& szPath);
 
-// Creates the file and writes its header: the video stream from the
-// configuration record (with the keyframe's size), the sound when pAudio is
-// given (16-bit). i64StartUs is the session time of the file's 0. False, with
-// the file closed and szError saying why, when it cannot be made.
+// Opens the file (made empty and reserved beforehand) and writes its header: the video stream from
+// the configuration record (with the keyframe's size), the sound when pAudio is given (16-bit).
+// i64StartUs is the session time of the file's 0. False, with the file closed and szError saying
+// why, when it cannot be made.
 bool OpenMediaFile(MediaFile& file, const std::string& szPath, std::span<const uint8_t> record,
                    int32_t nWidth, int32_t nHeight, const RecordAudioFormat* pAudio,
                    int64_t i64StartUs, std::string& szError);
 
-// One picture at session time i64TimeUs; it goes to the file when the next
-// one comes or the file is closed. A time at or before the last one becomes
-// the last + 1 (one tick of the stream's time base). A keyframe under
-// parameter sets other than the file's carries them in front of it.
+// One picture at session time i64TimeUs, written at once with its own time
+// (a still screen leaves a gap, which MP4's fragments keep too). A time at or before the last one
+// becomes the last + 1 (one tick of the stream's time base). A keyframe under parameter sets other
+// than the file's carries them in front of it.
 bool WriteVideo(MediaFile& file, std::span<const uint8_t> picture, bool bKeyframe,
                 std::span<const uint8_t> record, int64_t i64TimeUs);
 

@@ -2,11 +2,8 @@
 
 #include <cstdio>
 
+#include "record/file_names.h"
 #include "record/media_file.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -16,19 +13,7 @@ extern "C" {
 
 namespace {
 
-// The path is UTF-8 (as FFmpeg takes it); the C runtime's remove would read
-// it in the ANSI code page and miss a folder named in another script.
-void RemoveFile(const std::string& szPath) {
-#ifdef _WIN32
-  const int nChars = MultiByteToWideChar(CP_UTF8, 0, szPath.c_str(), -1, nullptr, 0);
-  if (nChars <= 1) return;
-  std::wstring szWide(static_cast<size_t>(nChars), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, szPath.c_str(), -1, szWide.data(), nChars);
-  _wremove(szWide.c_str());
-#else
-  std::remove(szPath.c_str());
-#endif
-}
+constexpr int kPngCompressionLevel = 1;
 
 // The RGB24 picture (in the frame) as PNG bytes (in the packet).
 int EncodePng(AVFrame* pFrame, AVPacket* pPacket) {
@@ -40,6 +25,10 @@ int EncodePng(AVFrame* pFrame, AVPacket* pPacket) {
   pContext->height = pFrame->height;
   pContext->pix_fmt = AV_PIX_FMT_RGB24;
   pContext->time_base = AVRational{1, 1};
+  // Lossless at any level; the fastest keeps ten full-size pictures queued
+  // at the window's close within the program's time to end, at a size
+  // little above the default level's.
+  pContext->compression_level = kPngCompressionLevel;
   int nResult = avcodec_open2(pContext, pCodec, nullptr);
   if (nResult >= 0) nResult = avcodec_send_frame(pContext, pFrame);
   if (nResult >= 0) nResult = avcodec_receive_packet(pContext, pPacket);

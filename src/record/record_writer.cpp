@@ -1,5 +1,7 @@
 #include "record/record_writer.h"
 
+#include <cstdio>
+
 #include "record/avc_stream.h"
 #include "record/file_names.h"
 
@@ -22,9 +24,39 @@ bool AudioFits(RecordWriter& writer) {
   if (writer.bAudioUsable && writer.audio == writer.file.audio) return true;
   if (!writer.bAudioMismatchSaid) {
     writer.bAudioMismatchSaid = true;
-    Say(writer, RecordEvent::SamplesLost, "the sound's format changed: its sound is left out");
+    Say(writer, RecordEvent::SoundLeftOut, "the sound's format changed: its sound is left out");
   }
   return false;
+}
+
+bool OpenFile(RecordWriter& writer, std::span<const uint8_t> record,
+              std::span<const uint8_t> keyframe, int64_t i64StartUs) {
+  int32_t nWidth = 0;
+  int32_t nHeight = 0;
+  ReadPictureSize(record, keyframe, nWidth, nHeight);
+  std::string szError;
+  if (!OpenMediaFile(writer.file, writer.szPath, record, nWidth, nHeight,
+                     writer.bAudioUsable ? &writer.audio : nullptr, i64StartUs, szError)) {
+    RemoveFile(writer.szPath);
+    writer.state = RecordWriter::State::Idle;
+    Say(writer, RecordEvent::NotCreated, szError);
+    return false;
+  }
+  writer.state = RecordWriter::State::Open;
+  writer.bNeedKeyframe = true;
+  writer.bAudioMismatchSaid = false;
+  return true;
+}
+
+// An MP4 holds one picture size (its sample description): at a keyframe of
+// another size the recording goes on in a new file, "name (2).mp4".
+bool SizeChangeEndsFile(RecordWriter& writer, const RecordSample& sample,
+                        const std::vector<uint8_t>& record) {
+  if (!writer.file.bMp4 || !sample.bKeyframe || record == writer.file.vecRecord) return false;
+  int32_t nWidth = 0;
+  int32_t nHeight = 0;
+  if (!ReadPictureSize(record, sample.vecData, nWidth, nHeight)) return false;
+  return nWidth != writer.file.nWidth || nHeight != writer.file.nHeight;
 }
 
 bool WriteSample(RecordWriter& writer, const RecordSample& sample,
@@ -33,6 +65,21 @@ bool WriteSample(RecordWriter& writer, const RecordSample& sample,
     return !AudioFits(writer) || WriteAudio(writer.file, sample.vecData, sample.i64TimeUs);
   }
   if (writer.bNeedKeyframe && !sample.bKeyframe) return true;
+  if (SizeChangeEndsFile(writer, sample, record)) {
+    const std::string szOld = writer.szPath;
+    if (!CloseMediaFile(writer.file, sample.i64TimeUs)) return false;
+    Say(writer, RecordEvent::Saved);
+    std::string szError;
+    writer.szPath = CreateUniqueFile(szOld, szError);
+    if (writer.szPath.empty()) {
+      writer.szPath = szOld;
+      writer.state = RecordWriter::State::Idle;
+      Say(writer, RecordEvent::NotCreated, szError);
+      return true;
+    }
+    if (!OpenFile(writer, record, sample.vecData, sample.i64TimeUs)) return true;
+    Say(writer, RecordEvent::Continued);
+  }
   writer.bNeedKeyframe = false;
   return WriteVideo(writer.file, sample.vecData, sample.bKeyframe, record, sample.i64TimeUs);
 }
@@ -45,19 +92,7 @@ void TryOpen(RecordWriter& writer) {
   const RecordSample& first = preroll.samples.front();
   if (!writer.bAudioUsable && preroll.samples.back().i64TimeUs - first.i64TimeUs < kWaitForSoundUs)
     return;
-  int32_t nWidth = 0;
-  int32_t nHeight = 0;
-  ReadPictureSize(preroll.vecRecord, first.vecData, nWidth, nHeight);
-  std::string szError;
-  if (!OpenMediaFile(writer.file, writer.szPath, preroll.vecRecord, nWidth, nHeight,
-                     writer.bAudioUsable ? &writer.audio : nullptr, first.i64TimeUs, szError)) {
-    writer.state = RecordWriter::State::Idle;
-    Say(writer, RecordEvent::NotCreated, szError);
-    return;
-  }
-  writer.state = RecordWriter::State::Open;
-  writer.bNeedKeyframe = true;
-  writer.bAudioMismatchSaid = false;
+  if (!OpenFile(writer, preroll.vecRecord, first.vecData, first.i64TimeUs)) return;
   for (const RecordSample& sample : preroll.samples) {
     if (!WriteSample(writer, sample, preroll.vecRecord)) return EndFailed(writer);
   }
@@ -106,9 +141,25 @@ void WriterBreak(RecordWriter& writer, bool bNewConnection) {
   writer.bNeedKeyframe = true;
 }
 
+void WriterLost(RecordWriter& writer, uint64_t qwFromTicks, uint64_t qwToTicks) {
+  WriterBreak(writer, false);
+  if (writer.state != RecordWriter::State::Open) return;
+  char szHole[64];
+  std::snprintf(szHole, sizeof szHole, "%.1f s",
+                static_cast<double>(qwToTicks > qwFromTicks ? qwToTicks - qwFromTicks : 0) / 1000);
+  Say(writer, RecordEvent::SamplesLost, szHole);
+}
+
 void WriterStart(RecordWriter& writer, const std::string& szPath) {
   if (writer.state != RecordWriter::State::Idle) return;
-  writer.szPath = UniquePath(szPath);
+  // The name is taken now, on the disk: no other program can have it.
+  std::string szError;
+  writer.szPath = CreateUniqueFile(szPath, szError);
+  if (writer.szPath.empty()) {
+    writer.szPath = szPath;
+    Say(writer, RecordEvent::NotCreated, szError);
+    return;
+  }
   writer.state = RecordWriter::State::Waiting;
   const bool bLate = writer.preroll.samples.empty() && writer.preroll.bOverflowed;
   Say(writer, bLate ? RecordEvent::StartedAtNextKeyframe : RecordEvent::Started);
@@ -119,6 +170,7 @@ void WriterStop(RecordWriter& writer, uint64_t qwTicks) {
   if (writer.state == RecordWriter::State::Idle) return;
   if (writer.state == RecordWriter::State::Waiting) {
     writer.state = RecordWriter::State::Idle;
+    RemoveFile(writer.szPath);
     Say(writer, RecordEvent::NothingRecorded);
     return;
   }

@@ -17,7 +17,9 @@ enum class RecordEvent {
   NothingRecorded,        // stopped before any picture came: no file
   NotCreated,             // the file could not be made (szDetail: why); nothing recorded
   Failed,                 // writing failed (a full disk): stopped, what was written plays
-  SamplesLost,            // the disk did not keep up: samples dropped, the file goes on
+  SamplesLost,            // samples dropped (szDetail: the hole's length), the file goes on
+  SoundLeftOut,           // the sound's format changed: the rest has none
+  Continued,              // the picture size changed: the recording goes on in szPath
 };
 
 struct RecorderHooks {
@@ -32,8 +34,10 @@ struct RecorderHooks {
 
 // How long the header waits for the sound's format after the first picture.
 inline constexpr int64_t kWaitForSoundUs = kMicrosPerSecond;
-// While no sound comes, silence is written up to this far behind now.
-inline constexpr int64_t kSilenceLagUs = kMicrosPerSecond;
+// While no sound comes, silence is written up to this far behind now: past
+// the time line's tolerance for late sound, and little enough that the
+// silence never follows a picture with a much later time into the file.
+inline constexpr int64_t kSilenceLagUs = kMaxLateUs + kMicrosPerSecond / 10;
 inline constexpr uint64_t kFlushMilliseconds = 500;
 
 struct RecordWriter {
@@ -59,6 +63,8 @@ void WriterAudio(RecordWriter& writer, const RecordSample& sample, uint64_t qwTi
 void WriterVideoFormat(RecordWriter& writer, std::vector<uint8_t> vecRecord);
 void WriterAudioFormat(RecordWriter& writer, const RecordAudioFormat& audio, bool bUsable);
 void WriterBreak(RecordWriter& writer, bool bNewConnection);
+// Samples were dropped on the way between the two local ticks (ms).
+void WriterLost(RecordWriter& writer, uint64_t qwFromTicks, uint64_t qwToTicks);
 void WriterStart(RecordWriter& writer, const std::string& szPath);
 // Ends the recording, if any, at qwTicks.
 void WriterStop(RecordWriter& writer, uint64_t qwTicks);

@@ -30,31 +30,50 @@ constexpr size_t kMaxSpareBuffers = 4;
 // control items (start, stop, ...) wake it at once.
 constexpr uint64_t kWriterPollMilliseconds = 20;
 
-// Queues an item. Samples past the queue's bound are dropped (the writer is
-// told before the next one goes in); control items always go in. pSpare (when
-// not null and empty) receives a used picture buffer, if there is one.
-void Push(Recorder& recorder, RecordInput&& input, std::vector<uint8_t>* pSpare = nullptr) {
-  const bool bSample =
-      input.kind == RecordInput::Kind::Video || input.kind == RecordInput::Kind::Audio;
+// Queues an item; false when it was dropped. What the device sends (samples
+// and formats) is dropped past the queue's bound, and the writer is told
+// before the next one goes in; the user's and the connection's items always
+// go in. pSpare (when not null and empty) receives a used picture buffer, if
+// there is one.
+bool Push(Recorder& recorder, RecordInput&& input, std::vector<uint8_t>* pSpare = nullptr) {
+  using Kind = RecordInput::Kind;
+  const bool bSample = input.kind == Kind::Video || input.kind == Kind::Audio;
+  const bool bFromDevice =
+      bSample || input.kind == Kind::VideoFormat || input.kind == Kind::AudioFormat;
+  const size_t nBytes = input.vecData.size() + kItemOverheadBytes;
   {
     const std::lock_guard lock(recorder.mutex);
     if (pSpare != nullptr && pSpare->capacity() == 0 && !recorder.vecSpareBuffers.empty()) {
       pSpare->swap(recorder.vecSpareBuffers.back());
       recorder.vecSpareBuffers.pop_back();
     }
-    if (bSample && recorder.nQueuedBytes + input.vecData.size() > kMaxQueuedBytes) {
+    if (bFromDevice && recorder.nQueuedBytes + nBytes > kMaxQueuedBytes) {
+      if (!recorder.bLost) recorder.qwLostSince = input.qwTicks;
       recorder.bLost = true;
-      return;
+      return false;
     }
-    if (recorder.bLost) {
+    if (recorder.bLost && bFromDevice) {
+      // (On the capture thread, which owns the record.)
       recorder.bLost = false;
-      recorder.queue.push_back(Input(RecordInput::Kind::Lost));
+      RecordInput lost = Input(Kind::Lost, input.qwTicks);
+      lost.i64Value = static_cast<int64_t>(recorder.qwLostSince);
+      recorder.queue.push_back(std::move(lost));
+      // The parameter sets in force may have been among what was dropped.
+      if (!recorder.bRecordQueued && input.kind != Kind::VideoFormat &&
+          !recorder.vecLastRecord.empty()) {
+        RecordInput format = Input(Kind::VideoFormat, input.qwTicks);
+        format.vecData = recorder.vecLastRecord;
+        recorder.queue.push_back(std::move(format));
+        recorder.bRecordQueued = true;
+      }
+      recorder.nQueuedBytes += 2 * kItemOverheadBytes + recorder.vecLastRecord.size();
     }
-    recorder.nQueuedBytes += input.vecData.size();
+    recorder.nQueuedBytes += nBytes;
     recorder.queue.push_back(std::move(input));
     if (!bSample) recorder.bWake = true;
   }
   if (!bSample) recorder.wake.notify_one();
+  return true;
 }
 
 void Handle(Recorder& recorder, RecordWriter& writer, RecordInput& input) {
@@ -87,8 +106,10 @@ void Handle(Recorder& recorder, RecordWriter& writer, RecordInput& input) {
       WriterAudioFormat(writer, input.audio, input.bAudioUsable);
       break;
     case Kind::NewConnection:
+      WriterBreak(writer, true);
+      break;
     case Kind::Lost:
-      WriterBreak(writer, input.kind == Kind::NewConnection);
+      WriterLost(writer, static_cast<uint64_t>(input.i64Value), input.qwTicks);
       break;
     case Kind::Start:
       recorder.qwWriterStart = static_cast<uint64_t>(input.i64Value);
@@ -130,7 +151,15 @@ void WriterThread(Recorder* pRecorder) {
       bQuit = bQuit || input.kind == RecordInput::Kind::Quit;
     }
     batch.clear();
-    WriterTick(writer, Ticks(recorder));
+    // Silence only once every sample that came before now is written: a
+    // writer that fell behind must not cover sound still in the queue.
+    const uint64_t qwNow = Ticks(recorder);
+    bool bCaughtUp = false;
+    {
+      const std::lock_guard lock(recorder.mutex);
+      bCaughtUp = recorder.queue.empty();
+    }
+    if (bCaughtUp) WriterTick(writer, qwNow);
   }
 }
 
@@ -157,13 +186,14 @@ void DestroyRecorder(std::unique_ptr<Recorder>& pRecorder) {
 void RecorderParameterSets(Recorder& recorder, const uint8_t* pRecord, int32_t nSize) {
   if (pRecord == nullptr || nSize <= 0) return;
   const std::span<const uint8_t> record(pRecord, static_cast<size_t>(nSize));
-  if (std::equal(record.begin(), record.end(), recorder.vecLastRecord.begin(),
+  if (recorder.bRecordQueued &&
+      std::equal(record.begin(), record.end(), recorder.vecLastRecord.begin(),
                  recorder.vecLastRecord.end()))
     return;
   recorder.vecLastRecord.assign(record.begin(), record.end());
-  RecordInput input = Input(RecordInput::Kind::VideoFormat);
+  RecordInput input = Input(RecordInput::Kind::VideoFormat, recorder.qwLastTicks);
   input.vecData = recorder.vecLastRecord;
-  Push(recorder, std::move(input));
+  recorder.bRecordQueued = Push(recorder, std::move(input));
 }
 
 void RecorderSampleTime(Recorder& recorder, bool bVideo, int64_t i64Value, uint32_t nTimeScale) {
@@ -180,6 +210,7 @@ void RecorderNalUnit(Recorder& recorder, const uint8_t* pData, int32_t nSize) {
 
 void RecorderSampleEnd(Recorder& recorder, uint64_t qwTicks) {
   if (recorder.vecPicture.empty()) return;
+  recorder.qwLastTicks = qwTicks;
   RecordInput input = Input(RecordInput::Kind::Video, qwTicks);
   input.i64Value = recorder.i64PictureValue;
   input.nTimeScale = recorder.nPictureScale;
@@ -193,14 +224,20 @@ void RecorderAudioFormat(Recorder& recorder, uint32_t nBitsPerChannel, uint32_t 
   // The file's sound is 16-bit PCM as the device sends it; other formats are left out.
   const bool bUsable = nBitsPerChannel == 16 && nChannels >= 1 && nChannels <= 8 &&
                        nSampleRate >= 8000 && nSampleRate <= 192000;
-  RecordInput input = Input(RecordInput::Kind::AudioFormat);
-  input.audio = {nSampleRate, static_cast<int32_t>(nChannels)};
+  const RecordAudioFormat audio{nSampleRate, static_cast<int32_t>(nChannels)};
+  if (recorder.bAudioKnown && audio == recorder.lastAudio && bUsable == recorder.bAudioUsable)
+    return;
+  RecordInput input = Input(RecordInput::Kind::AudioFormat, recorder.qwLastTicks);
+  input.audio = audio;
   input.bAudioUsable = bUsable;
-  Push(recorder, std::move(input));
+  recorder.bAudioKnown = Push(recorder, std::move(input));
+  recorder.lastAudio = audio;
+  recorder.bAudioUsable = bUsable;
 }
 
 void RecorderAudioData(Recorder& recorder, const uint8_t* pData, int32_t nSize, uint64_t qwTicks) {
   if (pData == nullptr || nSize <= 0) return;
+  recorder.qwLastTicks = qwTicks;
   RecordInput input = Input(RecordInput::Kind::Audio, qwTicks);
   input.i64Value = recorder.i64SoundValue;
   input.nTimeScale = recorder.nSoundScale;
@@ -212,6 +249,7 @@ void RecorderAudioData(Recorder& recorder, const uint8_t* pData, int32_t nSize, 
 void RecorderNewConnection(Recorder& recorder, uint64_t qwTicks) {
   recorder.vecPicture.clear();
   recorder.vecLastRecord.clear();
+  recorder.bRecordQueued = false;
   Push(recorder, Input(RecordInput::Kind::NewConnection, qwTicks));
 }
 

@@ -38,8 +38,10 @@ struct RecordInput {
 };
 
 // Past this much waiting in the queue (a disk that does not keep up), samples
-// are dropped, and the file goes on from the next keyframe.
+// and the device's format items are dropped, and the file goes on from the
+// next keyframe. Each item counts its bytes and kItemOverheadBytes.
 inline constexpr size_t kMaxQueuedBytes = size_t{64} << 20;
+inline constexpr size_t kItemOverheadBytes = sizeof(RecordInput) + 64;
 
 struct Recorder {
   RecorderHooks hooks;
@@ -49,14 +51,20 @@ struct Recorder {
   uint32_t nPictureScale = 0;
   int64_t i64SoundValue = 0;
   uint32_t nSoundScale = 0;
-  std::vector<uint8_t> vecLastRecord;
+  std::vector<uint8_t> vecLastRecord;  // the device's last parameter sets ...
+  bool bRecordQueued = false;          // ... went into the queue
+  RecordAudioFormat lastAudio;
+  bool bAudioUsable = false;
+  bool bAudioKnown = false;  // lastAudio went into the queue
+  uint64_t qwLastTicks = 0;  // the last sample's arrival, for the items without one
   // Shared, under the mutex.
   std::mutex mutex;
   std::condition_variable wake;
   std::deque<RecordInput> queue;
   size_t nQueuedBytes = 0;
   bool bLost = false;
-  bool bWake = false;  // a control item is waiting
+  uint64_t qwLostSince = 0;  // the local clock when the first was dropped
+  bool bWake = false;        // a control item is waiting
   // Picture buffers the writing thread is done with, for the capture thread to
   // fill again: no new memory (and no page faults) per picture.
   std::vector<std::vector<uint8_t>> vecSpareBuffers;

@@ -155,6 +155,32 @@ TEST_P(MediaFileTest, AFullDiskStopsCleanlyAndWhatWasWrittenPlays) {
   EXPECT_LT(read.pictures.size(), pictures.size());
 }
 
+// A still screen: the pictures before it are written at once, the silence
+// under it is flushed as it goes, and the picture after it keeps its own time
+// (MP4's next fragment starts where its first packet lies, not where the last
+// one ended).
+TEST_P(MediaFileTest, AStillScreensGapStaysWhereItWas) {
+  H264Options options;
+  options.nFrames = 4;
+  const std::vector<Picture> pictures = DevicePictures(MakeH264Stream(options));
+  MediaFile file;
+  ASSERT_TRUE(Open(file, m_szPath, pictures[0]));
+  const int64_t times[] = {0, kFrameUs, 2 * kFrameUs, 10000000};
+  for (size_t i = 0; i < 4; ++i) {
+    if (i == 3) {
+      for (int64_t i64Until = 500000; i64Until < 9500000; i64Until += 500000)
+        ASSERT_TRUE(FillSilence(file, i64Until) && FlushMediaFile(file));
+    }
+    ASSERT_TRUE(WriteVideo(file, pictures[i].units, i == 0, pictures[i].record, times[i]));
+    ASSERT_TRUE(WriteAudio(file, Sound(static_cast<int>(i)), times[i]));
+  }
+  ASSERT_TRUE(CloseMediaFile(file, 10100000));
+  const ReadBack read = ReadRecording(m_szPath);
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  ASSERT_EQ(read.vecVideoPtsUs.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(read.vecVideoPtsUs[i], times[i], 1000) << i;
+}
+
 INSTANTIATE_TEST_SUITE_P(Containers, MediaFileTest, ::testing::Values("mkv", "mp4"));
 
 TEST(Containers, ChosenByTheName) {
@@ -162,6 +188,11 @@ TEST(Containers, ChosenByTheName) {
       {"a.mp4", true}, {"a.MP4", true},    {"a.mov", true}, {"a.mkv", false},
       {"a", false},    {"x.mp4/a", false}, {"a.m4v", true}, {"a.webm", false}};
   for (const auto& [szName, bMp4] : cases) EXPECT_EQ(IsMp4Name(szName), bMp4) << szName;
+  MediaFile file;  // a record without parameter sets makes no file
+  std::string szError;
+  EXPECT_FALSE(OpenMediaFile(file, TempPath("bad.mkv"), Bytes{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, 16,
+                             16, nullptr, 0, szError));
+  EXPECT_FALSE(szError.empty());
 }
 
 // The screenshot: exactly the decoded picture (alpha aside), at its size.

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "record/avc_stream.h"
 #include "support/h264_maker.h"
 #include "support/media_read.h"
 #include "support/reference_decode.h"
@@ -21,6 +22,8 @@ using namespace vtest;
 namespace {
 
 std::atomic<uint64_t> g_qwTicks{0};
+std::atomic<bool> g_bWriterHeld{false};  // the writing thread waits in its clock (a slow disk)
+std::atomic<bool> g_bWriterWaiting{false};
 
 std::mutex g_EventMutex;
 std::vector<RecordEvent> g_Events;
@@ -49,7 +52,11 @@ class RecorderTest : public ::testing::Test {
   void Make(size_t nMaxPrerollBytes = kMaxPrerollBytes) {
     RecorderHooks hooks;
     hooks.pfnEvent = OnEvent;
-    hooks.pfnTicks = [] { return g_qwTicks.load(); };
+    hooks.pfnTicks = [] {
+      g_bWriterWaiting = g_bWriterHeld.load();
+      while (g_bWriterHeld) usleep(1000);
+      return g_qwTicks.load();
+    };
     hooks.nMaxPrerollBytes = nMaxPrerollBytes;
     m_pRecorder = CreateRecorder(hooks);
     ASSERT_NE(m_pRecorder, nullptr);
@@ -151,19 +158,114 @@ TEST_F(RecorderTest, AReconnectContinuesTheFile) {
     EXPECT_GT(read.vecVideoPtsUs[i], read.vecVideoPtsUs[i - 1]) << i;
 }
 
-TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
+// The disk stalls: past the queue's bound sound and format records (a device
+// that alternates two) are dropped, the loss is told once, and the file goes
+// on from the next keyframe.
+TEST_F(RecorderTest, WhatDoesNotFitTheQueueIsDroppedAndTold) {
   Make();
-  m_szPath = "/nonexistent-folder/a.mkv";
   RecorderStart(*m_pRecorder, m_szPath);
   RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 12);
+  g_bWriterHeld = true;
+  while (!g_bWriterWaiting) usleep(1000);
+  const Bytes records[] = {m_Samples[0].record, Bytes(m_Samples[0].record.size(), 0x01)};
+  for (int i = 1; i <= 700000; ++i)
+    RecorderParameterSets(*m_pRecorder, records[i % 2].data(),
+                          static_cast<int32_t>(records[i % 2].size()));
+  const Bytes sound(1 << 20, 0);
+  for (int i = 0; i < 70; ++i)
+    RecorderAudioData(*m_pRecorder, sound.data(), static_cast<int32_t>(sound.size()), 700 + i);
+  {
+    const std::lock_guard lock(m_pRecorder->mutex);
+    EXPECT_LE(m_pRecorder->nQueuedBytes, kMaxQueuedBytes);
+    EXPECT_TRUE(m_pRecorder->bLost);
+  }
+  g_bWriterHeld = false;
+  for (bool bFull = true; bFull; usleep(1000)) {
+    const std::lock_guard lock(m_pRecorder->mutex);
+    bFull = !m_pRecorder->queue.empty();
+  }
+  Feed(12, 40, 1000);
+  const ReadBack read = Finish();
+  EXPECT_EQ(read.nDecodeErrors, 0);
+  EXPECT_EQ(read.pictures.size(), 32u) << "pictures 12 to 19 wait for the keyframe";
+  EXPECT_EQ(g_Events,
+            (std::vector{RecordEvent::Started, RecordEvent::SamplesLost, RecordEvent::Saved}));
+}
+
+TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
+  Make();
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
   Feed(0, 5);
-  for (int i = 0; i < 200 && RecorderIsRecording(*m_pRecorder); ++i) usleep(10000);
-  EXPECT_FALSE(RecorderIsRecording(*m_pRecorder));
-  EXPECT_TRUE(RecorderToggle(*m_pRecorder, "/nonexistent-folder/b.mkv")) << "R starts one again";
-  EXPECT_FALSE(RecorderToggle(*m_pRecorder, "/nonexistent-folder/c.mkv")) << "and stops it";
+  for (const char* szPath : {"/nonexistent-folder/a.mkv", "/nonexistent-folder/b.mkv"}) {
+    EXPECT_TRUE(RecorderToggle(*m_pRecorder, szPath)) << "R starts one (again)";
+    for (int i = 0; i < 200 && RecorderIsRecording(*m_pRecorder); ++i) usleep(10000);
+    EXPECT_FALSE(RecorderIsRecording(*m_pRecorder)) << "it ends on its own";
+  }
+  EXPECT_TRUE(RecorderToggle(*m_pRecorder, m_szPath));
+  EXPECT_FALSE(RecorderToggle(*m_pRecorder, m_szPath)) << "R stops it";
   DestroyRecorder(m_pRecorder);
-  EXPECT_EQ(g_Events.front(), RecordEvent::Started);
-  EXPECT_EQ(g_Events[1], RecordEvent::NotCreated);
+  EXPECT_EQ(g_Events, (std::vector{RecordEvent::NotCreated, RecordEvent::NotCreated,
+                                   RecordEvent::Started, RecordEvent::Saved}))
+      << "the file is made with its name";
+}
+
+std::vector<std::pair<RecordEvent, std::string>> g_WriterEvents;
+
+// An MP4 goes on in "name (2).mp4" at a size change, a Matroska file holds
+// both sizes; a loss on the way is told with the hole's length, and the file
+// goes on from the next keyframe.
+TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
+  QuietFfmpegLogs();
+  H264Options options;
+  options.nFrames = 6;
+  options.nSecondWidth = 240;
+  options.nSecondHeight = 320;
+  options.nSecondFrames = 6;
+  const std::vector<DeviceSample> samples = ToDeviceSamples(MakeH264Stream(options).accessUnits);
+  using Said = std::pair<RecordEvent, std::string>;
+  for (const char* szExtension : {"mp4", "mkv"}) {
+    const std::string szPath =
+        "/tmp/veltrona-writer-" + std::to_string(getpid()) + "." + szExtension;
+    const std::string szSecond =
+        "/tmp/veltrona-writer-" + std::to_string(getpid()) + " (2)." + szExtension;
+    g_WriterEvents.clear();
+    RecorderHooks hooks;
+    hooks.pfnEvent = [](void*, RecordEvent event, const std::string& szFile,
+                        const std::string& szDetail) {
+      g_WriterEvents.emplace_back(event, event == RecordEvent::SamplesLost ? szDetail : szFile);
+    };
+    RecordWriter writer;
+    InitRecordWriter(writer, hooks);
+    WriterAudioFormat(writer, {48000, 2}, true);
+    WriterStart(writer, szPath);
+    for (size_t i = 0; i < samples.size(); ++i) {
+      if (!samples[i].record.empty()) WriterVideoFormat(writer, samples[i].record);
+      RecordSample sample;
+      sample.i64TimeUs = static_cast<int64_t>(i) * 16667;
+      for (const Bytes& unit : samples[i].units)
+        sample.vecData.insert(sample.vecData.end(), unit.begin(), unit.end());
+      sample.bKeyframe = IsKeyframe(sample.vecData);
+      WriterVideo(writer, sample, 0);
+      if (i == 3) WriterLost(writer, 1000, 3500);
+    }
+    WriterStop(writer, 0);
+    const bool bMp4 = szExtension == std::string("mp4");
+    std::vector<Said> expected = {{RecordEvent::Started, szPath},
+                                  {RecordEvent::SamplesLost, "2.5 s"},
+                                  {RecordEvent::Saved, szPath},
+                                  {RecordEvent::Continued, szSecond},
+                                  {RecordEvent::Saved, szSecond}};
+    expected.resize(bMp4 ? 5 : 3);
+    EXPECT_EQ(g_WriterEvents, expected) << szExtension;
+    const ReadBack first = ReadRecording(szPath), second = ReadRecording(szSecond);
+    EXPECT_EQ(first.nDecodeErrors + second.nDecodeErrors, 0);
+    EXPECT_EQ(first.pictures.size(), bMp4 ? 4u : 10u) << "pictures 4 and 5 fell into the hole";
+    EXPECT_EQ(second.pictures.size(), bMp4 ? 6u : 0u);
+    EXPECT_EQ(first.pictures.back().nWidth, bMp4 ? 320 : 240);
+    std::remove(szPath.c_str());
+    std::remove(szSecond.c_str());
+  }
 }
 
 }  // namespace

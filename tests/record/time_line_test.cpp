@@ -5,7 +5,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "record/avc_stream.h"
@@ -16,6 +18,9 @@ namespace {
 
 constexpr uint32_t kNs = 1000000000;  // the device's video clock: nanoseconds
 constexpr uint32_t kAudio = 48000;    // its sound clock: sample frames
+constexpr int64_t kMs = 1000000;      // a millisecond in nanoseconds
+constexpr int64_t kMaxI64 = std::numeric_limits<int64_t>::max();
+constexpr int64_t kMinI64 = std::numeric_limits<int64_t>::min();
 
 // One step: a sample (or, with bReconnect, a new connection before it).
 struct Step {
@@ -27,36 +32,66 @@ struct Step {
   bool bReconnect = false;
 };
 
-TEST(TimeLine, PlacesSamplesOnOneLine) {
+// Pictures every 40 ms whose device times agree with their arrival, but
+// sample nWrong's (and with bStep every later one's) is off by i64ByNs.
+std::vector<Step> Pictures(int nWrong, int64_t i64ByNs, bool bStep, int nCount = 7) {
+  std::vector<Step> steps;
+  for (int i = 0; i < nCount; ++i) {
+    const bool bOff = i == nWrong || (bStep && i > nWrong);
+    const int64_t i64Ns = SaturatedAdd(i * 40 * kMs + 1000 * kMs, bOff ? i64ByNs : 0);
+    steps.push_back({MediaKind::Video, i64Ns, kNs, 500 + 40 * uint64_t(i), i * 40000});
+  }
+  return steps;
+}
+
+TEST(TimeLine, TrustsDeviceTimesAsFarAsTheyAgreeWithArrival) {
   const auto V = MediaKind::Video;
   const auto A = MediaKind::Audio;
-  const std::vector<std::pair<const char*, std::vector<Step>>> cases = {
-      {"rebased to 0, sound and pictures together",
-       {{V, 5 * int64_t{kNs}, kNs, 1000, 0},
-        {A, 5 * 48000 + 480, kAudio, 1005, 10000},
-        {V, 5 * int64_t{kNs} + 16666667, kNs, 1017, 16667}}},
-      {"sound first: pictures are placed against it",
-       {{A, 48000, kAudio, 0, 0}, {V, 1020000000, kNs, 3, 20000}}},
-      {"a still screen's gap is kept",
-       {{V, 0, kNs, 0, 0}, {V, 30 * int64_t{kNs}, kNs, 30000, 30000000}}},
-      {"a repeat stays where it was (the file makes it last + 1)",
-       {{V, 100, kNs, 0, 0}, {V, 100, kNs, 16, 0}}},
-      {"a jump ahead of the local clock goes by the local clock",
-       {{V, 0, kNs, 0, 0}, {V, 3600 * int64_t{kNs}, kNs, 16, 16000}}},
-      {"a jump back goes on by the local clock",
-       {{V, 10 * int64_t{kNs}, kNs, 0, 0}, {V, 0, kNs, 40, 40000}, {V, 16000000, kNs, 56, 56000}}},
-      {"a reconnect continues after the time without a device",
-       {{V, 0, kNs, 0, 0},
-        {V, 1 * int64_t{kNs}, kNs, 1000, 1000000},
+  std::vector<std::pair<const char*, std::vector<Step>>> cases = {
+      {"device times smooth the arrival's jitter; a constant lateness is slewed away",
+       {{V, 0, kNs, 100, 0},
+        {V, 40 * kMs, kNs, 150, 40000},  // 10 ms late: kept, offset +100 us
+        {V, 80 * kMs, kNs, 181, 80100},  // 0.9 ms late: kept; sound starts at its arrival
+        {A, 4800, kAudio, 190, 90000},
+        {A, 4800 + 960, kAudio, 210, 110000}}},
+      {"a sample without a time lies at its arrival", {{V, 0, kNs, 100, 0}, {V, 0, 0, 133, 33000}}},
+      {"a still screen's gap is kept", {{V, 0, kNs, 0, 0}, {V, 30000 * kMs, kNs, 30000, 30000000}}},
+      {"a reconnect starts both clocks anew after the time without a device",
+       {{V, 5000 * kMs, kNs, 0, 0},
+        {A, 48000, kAudio, 1000, 1000000},
         {V, 0, kNs, 4000, 4000000, true},
-        {V, 500000000, kNs, 4500, 4500000}}},
-      {"a sound clock of its own starts where the local clock is",
+        {V, 40 * kMs, kNs, 4041, 4040000},
+        {A, 999 * 48000, kAudio, 4050, 4050000}}},
+      {"two disagreeing samples that disagree with each other are no step",
        {{V, 0, kNs, 0, 0},
-        {A, 3600 * 48000, kAudio, 20, 20000},
-        {A, 3600 * 48000 + 960, kAudio, 40, 40000}}},
-      {"a sample without a time goes by the local clock",
-       {{V, 0, kNs, 100, 0}, {V, 0, 0, 133, 33000}}},
+        {V, 3040 * kMs, kNs, 40, 40000},
+        {V, -2920 * kMs, kNs, 80, 80000},
+        {V, 3120 * kMs, kNs, 120, 120000},
+        {V, 161 * kMs, kNs, 160, 161000}}},
+      {"a sound clock step is followed while the pictures keep theirs",
+       {{V, 0, kNs, 0, 0},
+        {A, 0, kAudio, 0, 0},
+        {A, 960 + 3 * 48000, kAudio, 20, 20000},
+        {A, 1920 + 3 * 48000, kAudio, 40, 40000},
+        {A, 2880 + 3 * 48000, kAudio, 60, 60000},
+        {V, 81 * kMs, kNs, 80, 81000},
+        {A, 3840 + 3 * 48000, kAudio, 81, 80000}}},
   };
+  // One outlier of any size and sign moves only itself; a step is followed by
+  // arrival at once and by its new offset from the third sample on.
+  for (const int64_t i64By : {kMaxI64, kMinI64})
+    cases.push_back({"one outlier", Pictures(2, i64By, false)});
+  for (const int64_t i64By : {3000 * kMs, -3000 * kMs, 600 * kMs, -1100 * kMs}) {
+    cases.push_back({"one outlier", Pictures(2, i64By, false)});
+    std::vector<Step> step = Pictures(2, i64By, true);
+    step.back().qwTicks += 3;  // from the new offset on, the device's time again
+    cases.push_back({"a step", step});
+  }
+  {
+    std::vector<Step> inside = Pictures(2, 400 * kMs, false, 3);
+    inside[2].i64ExpectedUs += 400000;  // within what a transport may do: kept
+    cases.push_back({"a small error is believed", inside});
+  }
   for (const auto& [szCase, steps] : cases) {
     SessionTimeLine line;
     for (size_t i = 0; i < steps.size(); ++i) {
@@ -69,13 +104,31 @@ TEST(TimeLine, PlacesSamplesOnOneLine) {
   }
 }
 
-TEST(TimeLine, NowRunsOnFromTheLatestSample) {
+// Device times and ticks at the ends of their ranges (run under UBSan).
+TEST(TimeLine, ExtremesNeitherOverflowNorStick) {
+  const std::tuple<int64_t, uint32_t, int64_t> micros[] = {{kMaxI64, 1, kMaxI64},
+                                                           {kMinI64, 1, kMinI64},
+                                                           {kMaxI64, 0xFFFFFFFF, 2147483648499999},
+                                                           {-1, 3, -333333},
+                                                           {48000 * 5 + 24, 48000, 5000500},
+                                                           {1, 0xFFFFFFFF, 0},
+                                                           {kMinI64 + 1, 1000, kMinI64}};
+  for (const auto& [i64Value, nScale, i64Us] : micros)
+    EXPECT_EQ(DeviceMicros(i64Value, nScale), i64Us) << i64Value << "/" << nScale;
+  EXPECT_EQ(
+      std::vector({SaturatedAdd(kMaxI64, 1), SaturatedAdd(kMinI64, -1), SaturatedSub(kMinI64, 1),
+                   SaturatedSub(kMaxI64, -1), SaturatedSub(-5, -7)}),
+      std::vector({kMaxI64, kMinI64, kMinI64, kMaxI64, int64_t{2}}));
+
   SessionTimeLine line;
-  EXPECT_EQ(TimeLineNow(line, 500), 0);
-  TimeLinePlace(line, MediaKind::Video, 2 * int64_t{kNs}, kNs, 1000);
-  TimeLinePlace(line, MediaKind::Video, 2 * int64_t{kNs} + 50000000, kNs, 1050);
-  EXPECT_EQ(TimeLineNow(line, 1050), 50000);
-  EXPECT_EQ(TimeLineNow(line, 6050), 5050000);
+  const uint64_t qwMaxTicks = std::numeric_limits<uint64_t>::max();
+  EXPECT_EQ(TimeLinePlace(line, MediaKind::Video, kMinI64, 1, 0), 0);
+  for (const int64_t i64Value : {kMaxI64, kMinI64, kMaxI64})
+    EXPECT_EQ(TimeLinePlace(line, MediaKind::Video, i64Value, 1, 1000), 1000000);
+  EXPECT_EQ(TimeLinePlace(line, MediaKind::Audio, kMaxI64, 1, qwMaxTicks), kMaxI64);
+  EXPECT_EQ(TimeLinePlace(line, MediaKind::Audio, kMinI64, 1, qwMaxTicks), kMaxI64);
+  EXPECT_EQ(TimeLineNow(line, qwMaxTicks), kMaxI64);
+  EXPECT_EQ(TimeLineNow(SessionTimeLine{}, 500), 0);
 }
 
 RecordSample Sample(MediaKind kind, bool bKeyframe, size_t nBytes, int64_t i64TimeUs = 0) {
@@ -147,6 +200,17 @@ TEST(FileNames, DateAndTimeAndNeverAnExistingFile) {
   };
   for (const auto& [szAsked, szGiven] : cases)
     EXPECT_EQ(UniquePath((dir / szAsked).string()), (dir / szGiven).string());
+  // Made there and then: the next one asking for the name gets the next number.
+  std::string szError;
+  EXPECT_EQ(CreateUniqueFile((dir / "a.png").string(), szError), (dir / "a (3).png").string());
+  EXPECT_EQ(CreateUniqueFile((dir / "a.png").string(), szError), (dir / "a (4).png").string());
+  EXPECT_TRUE(std::filesystem::exists(dir / "a (3).png"));
+  EXPECT_EQ(CreateUniqueFile((dir / "none" / "x").string(), szError), "");
+  EXPECT_FALSE(szError.empty());
+  const std::string szFolder = dir.string();
+  EXPECT_EQ(RecordPathFor(szFolder, "V.mkv"), JoinPath(szFolder, "V.mkv"));
+  EXPECT_EQ(RecordPathFor(szFolder + "/a.png", "V.mkv"), szFolder + "/a.png");
+  EXPECT_EQ(RecordPathFor(szFolder + "/new.mkv", "V.mkv"), szFolder + "/new.mkv");
   std::filesystem::remove_all(dir);
   EXPECT_EQ(FileNameOf("/home/u/Vídeos/Veltrona 1.mkv"), "Veltrona 1.mkv");
   EXPECT_EQ(FileNameOf("C:\\Users\\u\\Videos\\a.mp4"), "a.mp4");
@@ -174,6 +238,35 @@ TEST(AvcStream, FindsKeyframesWithinThePicture) {
   };
   for (size_t i = 0; i < std::size(cases); ++i)
     EXPECT_EQ(IsKeyframe(cases[i].first), cases[i].second) << i;
+}
+
+// Parameter sets out of a configuration record, as units for the file, and
+// the record as a file's header holds it; a record that ends early gives none.
+TEST(AvcStream, ParameterSetsOfARecordAndWhereItEndsEarly) {
+  using Bytes = std::vector<uint8_t>;
+  Bytes longSps(300, 0x42);  // a length of more than one byte
+  longSps[0] = 0x67;
+  Bytes two = {1, 0x64, 0, 0x1F, 0xFC, 0xE2, 0, 2, 0x67, 0x01, 0x01, 0x2C};
+  two.insert(two.end(), longSps.begin(), longSps.end());
+  two.insert(two.end(), {1, 0, 1, 0x68});
+  Bytes twoUnits = {0, 0, 0, 2, 0x67, 0x01, 0, 0, 1, 0x2C};
+  twoUnits.insert(twoUnits.end(), longSps.begin(), longSps.end());
+  twoUnits.insert(twoUnits.end(), {0, 0, 0, 1, 0x68});
+  const std::pair<Bytes, Bytes> cases[] = {
+      {two, twoUnits},
+      {{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 1, 0, 1, 0x68}, {0, 0, 0, 1, 0x68}},  // no SPS
+      {{1, 0x64, 0, 0x1F, 0xFF}, {}},                                       // before the count
+      {{1, 0x64, 0, 0x1F, 0xFF, 0xE1, 0, 3, 0x67, 0x42}, {}},               // a unit cut short
+      {{1, 0x64, 0, 0x1F, 0xFF, 0xE1, 0, 1, 0x67}, {}},                     // no PPS count
+      {{1, 0x64, 0, 0x1F, 0xFF, 0xE1, 0, 1, 0x67, 1, 0}, {}},               // half a length
+      {{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, {}},                              // no units at all
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(ParameterSetUnits(cases[i].first), cases[i].second) << i;
+    Bytes header = cases[i].second.empty() ? Bytes{} : cases[i].first;
+    if (!header.empty()) header[4] |= 0x03;
+    EXPECT_EQ(FileRecord(cases[i].first), header) << i;
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "chaos.h"
 #include "platform/clock.h"
+#include "protocol.h"
 #include "usb/usb_api.h"
 #include "video_source.h"
 
@@ -33,6 +34,11 @@ std::string Settings(const vsim::DeviceConfig& c) {
               "-" + std::to_string(c.chaos.qwTo) + "/" + std::to_string(c.chaos.dRate);
   }
   if (c.nHangOutAfter >= 0) szText += " hang=" + std::to_string(c.nHangOutAfter);
+  if (c.timeError.bOn) {
+    szText += std::string(c.timeError.bVideo ? " video" : " audio") + "@" +
+              std::to_string(c.timeError.qwAt) + (c.timeError.bStep ? " steps " : " is off ") +
+              std::to_string(c.timeError.i64ByMs);
+  }
   return szText;
 }
 
@@ -89,6 +95,12 @@ TEST(SimScenario, TextsBecomeSettingsOrAreRefused) {
       {"chaos:seed=1,rate=1.5", "refused"},
       {"chaos:seed=1,from=5,to=4", "refused"},
       {"hang-out:after=", "refused"},
+      {"time-error:by=3000", " video@1 is off 3000"},
+      {"time-error:kind=audio,at=40,by=-250,step=1", " audio@40 steps -250"},
+      {"time-error:kind=sound,by=1", "refused"},
+      {"time-error:at=0,by=1", "refused"},
+      {"time-error:at=5", "refused"},
+      {"time-error:by=1,step=2", "refused"},
   };
   for (const auto& [szScenario, szSettings] : cases) {
     vsim::DeviceConfig config;
@@ -157,5 +169,40 @@ TEST(SimStream, StreamsWithoutAPictureToSendAreRefused) {
     std::string szError;
     EXPECT_FALSE(vsim::MakeVideoSource(stream, source, szError));
     EXPECT_FALSE(szError.empty());
+  }
+}
+
+// A minute of pictures on the phone's own clock: with a host that answers
+// late now and then, the stream's rate; with one that is always slow, fewer,
+// but never behind the clock.
+TEST(SimPace, PicturesFollowThePhonesClockWhateverTheHost) {
+  vsim::VideoSource video;
+  video.paramSets.push_back({{1, 0x64, 0, 0x1F}, 16, 16});
+  video.units.push_back({{0, 0, 0, 1, 0x65}, {5}, 0});
+  const struct {
+    uint64_t qwEvery;   // a late answer every so many pictures ...
+    uint64_t qwLateMs;  // ... this late; the others at once
+    int nLeast, nMost;
+  } hosts[] = {{7, 90, 1791, 1809}, {1, 50, 1150, 1210}};
+  for (const auto& host : hosts) {
+    vsim::ProtocolSession session = vsim::StartSession();
+    session.stage = vsim::Stage::Media;
+    session.bStageSent = true;
+    std::vector<std::string> errors;
+    int nPictures = 0;
+    uint64_t qwNeedAt = 0;
+    for (uint64_t qwNow = 0; qwNow < 60000; ++qwNow) {
+      if (session.nNeedCredits == 0 && qwNow >= qwNeedAt) session.nNeedCredits = 1;
+      const vsim::NextTransfer next = vsim::PollDevice(session, {}, &video, qwNow, errors);
+      session.outbox.clear();
+      if (!next.bPicture) continue;
+      ++nPictures;
+      qwNeedAt = qwNow + (nPictures % host.qwEvery == 0 ? host.qwLateMs : 0);
+    }
+    EXPECT_GE(nPictures, host.nLeast) << host.qwLateMs;
+    EXPECT_LE(nPictures, host.nMost) << host.qwLateMs;
+    EXPECT_GE(static_cast<double>(session.qwNextSlot) * video.dFrameMs, 60000 - 6 * video.dFrameMs)
+        << "behind the clock";
+    EXPECT_EQ(errors, std::vector<std::string>{});
   }
 }
