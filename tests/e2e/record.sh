@@ -20,7 +20,7 @@ logged() { grep -q "$1" "$WORK/log.txt" 2>/dev/null; }
 # decodes_cleanly <file>: FFmpeg reads the whole file without an error; a
 # file cut short by a kill may end in a partial block, which is all it may say.
 decodes_cleanly() {
-  ffmpeg -v error -nostdin -i "$1" -fps_mode passthrough -f null - 2>"$WORK/decode.txt"
+  ffmpeg -v error -nostdin -i "$1" -fps_mode passthrough -enc_time_base -1 -f null - 2>"$WORK/decode.txt"
   if grep -v 'File ended prematurely\|truncat' "$WORK/decode.txt" | grep . >&2; then
     fail "FFmpeg found errors in $1"
   fi
