@@ -31,7 +31,7 @@ wait_until 30 "the end of the process" "[ -f '$szWork/ending.rc' ]"
 tr -d '\r' <"$szWork/end-transcript.txt" >"$WORK/transcript.txt"
 stop=$(tail -n 2 "$WORK/transcript.txt" | tr '\n' '|')
 [[ $stop == "control 0x40 0x52 0x0000 0x0000 0|close|" ]] || fail "the phone was not switched back"
-szErrors=$(ffmpeg -v error -nostdin -i "$szRecording" -f null - 2>&1) || fail "FFmpeg cannot read it"
+szErrors=$(ffmpeg -v error -nostdin -i "$szRecording" -fps_mode passthrough -enc_time_base -1 -f null - 2>&1) || fail "FFmpeg cannot read it"
 [ -z "$szErrors" ] || fail "FFmpeg found errors in the recording: $szErrors"
 Probe() { ffprobe -v error "${@:2}" -of csv=p=0 "$1"; }
 nPictures=$(Probe "$szRecording" -select_streams v -count_frames -show_entries stream=nb_read_frames)
