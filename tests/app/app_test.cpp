@@ -50,6 +50,7 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
   const std::string szNoDir = "/nonexistent-dir/veltrona.log";
   const std::string szNoLog = "notice: " + std::string(kTextLogNotOpenedPrefix) + szNoDir + "\n";
   const std::string szUnknown = std::string(kTextUnknownOptionsPrefix) + "--no-audo x";
+  const std::string szNoWindow = "notice: " + std::string(kTextNoWindowWithoutRecord);
   struct Case {
     std::optional<std::string> szUdid;
     std::vector<std::string> vecArguments;
@@ -66,11 +67,7 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
       {szLongest, {}, "", 0, "loop\n"},    // the window is closed at once
       {szLongest, {}, szNoDir.c_str(), 0, szNoLog + "loop\n"},
       {szUdid, {"--fullscreen", "--no-audio"}, "", 0, "fullscreen\nloop\n"},
-      {szUdid,
-       {"--no-window"},
-       "",
-       2,
-       "notice: " + std::string(kTextNoWindowWithoutRecord) + "\n" + kTextUsage + "\n"},
+      {szUdid, {"--no-window"}, "", 2, szNoWindow + "\n" + kTextUsage + "\n"},
       {szUdid, {"--no-audo", "x"}, "", 0, "stderr: " + szUnknown + "\nloop\n", szUnknown},
   };
   UseVirtualClock(1'000'000);  // later than any notice of an earlier test
@@ -108,8 +105,7 @@ TEST(Options, TheCommandLineMeansWhatItSays) {
        "011[a b][d]"},
       {{"--record", "a", "--record=b", "--save-dir=c", "--save-dir", "-"}, "100[b][-]"},
       {{"--recording", "x", "--record-", "--save-dirx=y"},
-       "100[][][--recording][x][--record-]"
-       "[--save-dirx=y]"},
+       "100[][][--recording][x][--record-][--save-dirx=y]"},
       {{"--record", "--no-audio"}, "100[][]" + szMissing + "--record"},
       {{"--record"}, "100[][]" + szMissing + "--record"},
       {{"--save-dir=", "--record", "a"}, "100[a][]" + szMissing + "--save-dir"},

@@ -1,6 +1,6 @@
 // The window's texts without drawing: the connection's stages and pictures
 // turned into lines, the hint chosen from what the search saw, text sizes and
-// fitting, and the --list lines.
+// fitting, and the --list lines; the folders files are saved in.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,6 +10,7 @@
 
 #include "app/app_texts.h"
 #include "app/list_devices.h"
+#include "app/save_folders.h"
 #include "app/stay_awake.h"
 #include "app/text_fit.h"
 #include "app/version.h"
@@ -116,6 +117,8 @@ TEST(WindowText, TheHintNamesTheLikelyCause) {
       {Report(LinkStage::Searching, {"A"}, 1), kTextHintNoPermission},
   };
   for (const auto& [report, szHint] : cases) EXPECT_EQ(ChooseHint(report), szHint);
+  // --any: searched for without a UDID.
+  EXPECT_EQ(ComposeWindowText({}, kAnyDeviceUdid, false, "", 0, 0).szStatus, kTextSearchingAny);
 }
 
 // A font whose every character is half as wide as the size, "…" included.
@@ -191,11 +194,6 @@ TEST(DeviceList, OneLinePerDeviceWithItsUdidFirst) {
   EXPECT_FALSE(IsListArgument("--lis"));
 }
 
-TEST(WindowText, AnyDeviceIsSearchedForWithoutAUdid) {
-  const WindowText text = ComposeWindowText({}, kAnyDeviceUdid, false, "", 0, 0);
-  EXPECT_EQ(text.szStatus, kTextSearchingAny);
-}
-
 TEST(Version, NamesTheProgramAndTheLibrariesItRunsWith) {
   const std::string szHead = std::string("Veltrona iOS ") + VELTRONA_VERSION_TEXT +
                              "\nFFmpeg: libavcodec 59.37.100, libavformat 61.0.7\n";
@@ -210,6 +208,27 @@ TEST(Usage, EveryOptionAndKeyOfTheWindowIsListed) {
   for (const char* szItem : {"--any", "--list", "--help", "-h", "--version", "--no-audio",
                              "--fullscreen", "F11", "doble clic", "Esc", " M "})
     EXPECT_NE(std::string(kTextUsage).find(szItem), std::string::npos) << szItem;
+}
+
+// The XDG user directories as Linux desktops write them.
+TEST(SaveFolders, ReadsTheXdgEntry) {
+  const char szText[] =
+      "# This file is written by xdg-user-dirs-update\n"
+      "XDG_PICTURES_DIR=\"$HOME/Imágenes\"\n"
+      "  XDG_VIDEOS_DIR=\"/srv/vídeos\"\r\n"
+      "XDG_MUSIC_DIR=$HOME/Music\n"
+      "XDG_DOCUMENTS_DIR=\"relative/path\"\n"
+      "XDG_PICTURES_DIRX=\"/wrong\"\n";
+  const std::pair<const char*, const char*> cases[] = {
+      {"XDG_PICTURES_DIR", "/home/ana/Imágenes"},
+      {"XDG_VIDEOS_DIR", "/srv/vídeos"},
+      {"XDG_MUSIC_DIR", ""},      // not quoted
+      {"XDG_DOCUMENTS_DIR", ""},  // neither $HOME nor absolute
+      {"XDG_TEMPLATES_DIR", ""},
+  };
+  for (const auto& [szKey, szExpected] : cases)
+    EXPECT_EQ(ReadXdgUserDir(szText, szKey, "/home/ana"), szExpected) << szKey;
+  EXPECT_EQ(SaveFolder(SaveKind::Videos, "/chosen"), "/chosen") << "--save-dir wins";
 }
 
 }  // namespace

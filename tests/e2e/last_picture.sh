@@ -1,17 +1,34 @@
 #!/usr/bin/env bash
 # The last picture of a stream is on screen as soon as its sample has come,
 # both when the phone then sends nothing more (its screen stands still) and
-# when it goes away (then above the band that says so).
+# when it goes away: then a dark band across its bottom (at most 1/12 of the
+# window's height) says so, and above the band the picture is as it was.
 source "$(dirname "$0")/lib.sh"
 start_xvfb
-# Thirty moving pictures, then one of another kind: the one to be seen.
-make_stream "$WORK/stream.h264" 1170 2532 1 0.03
+
+# band_shown <window> <still.png>: the picture above the band; in the band,
+# light text and, in its bottom rows, the picture darkened.
+band_shown() {
+  picture_shown "$1" "$2" band && import -window "$1" "$WORK/shot.png" || return 1
+  local w h lit shot picture
+  read -r w h < <(identify -format '%w %h\n' "$WORK/shot.png")
+  lit=$(convert "$WORK/shot.png" -crop "x$((h / 12))+0+$((h - h / 12))" +repage -format '%[fx:maxima]' info:)
+  shot=$(convert "$WORK/shot.png" -crop "x2+0+$((h - 2))" +repage -format '%[fx:mean]' info:)
+  picture=$(convert "$2" -resize "${w}x$h!" -crop "x2+0+$((h - 2))" +repage -format '%[fx:mean]' info:)
+  echo "band: text up to $lit; bottom rows $shot, the picture's $picture"
+  awk -v l="$lit" -v a="$shot" -v b="$picture" 'BEGIN { exit !(l > 0.9 && a < 0.75 * b) }'
+}
+
+# Thirty moving pictures, then one of another kind: the one to be seen, of the
+# window's own shape, so that the band lies across the picture.
+make_stream "$WORK/stream.h264" 900 650 1 0.03
 for scenario in capture+still "capture+unplug:frames=31"; do
   run_program "$scenario" "$WORK/stream.h264"
   window=$(window_id)
-  band=$([[ $scenario == *unplug* ]] && echo band || true)
-  wait_until 60 "the last picture ($scenario)" 'picture_shown "$window" "$WORK/stream.h264.png" $band'
+  [[ -n $window ]] || fail "no window"
+  shown=$([[ $scenario == *unplug* ]] && echo band_shown || echo picture_shown)
+  wait_until 60 "the last picture ($scenario)" '$shown "$window" "$WORK/stream.h264.png"'
   close_program
   expect_no_protocol_errors
 done
-echo "PASS last picture shown with still and after an unplug"
+echo "PASS last picture shown with still, and above the band after an unplug"

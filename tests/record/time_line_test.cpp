@@ -176,12 +176,8 @@ TEST(Preroll, KeepsFromTheLastKeyframeWithinItsBound) {
 TEST(FileNames, DateAndTimeAndNeverAnExistingFile) {
   const auto name = [](int nMonth, int nDay, int nHour, int nMinute, int nSecond) {
     std::tm local{};
-    local.tm_year = 2026 - 1900;
-    local.tm_mon = nMonth;
-    local.tm_mday = nDay;
-    local.tm_hour = nHour;
-    local.tm_min = nMinute;
-    local.tm_sec = nSecond;
+    std::tie(local.tm_year, local.tm_mon, local.tm_mday, local.tm_hour, local.tm_min,
+             local.tm_sec) = std::tuple(2026 - 1900, nMonth, nDay, nHour, nMinute, nSecond);
     return TimestampedName(local);
   };
   EXPECT_EQ(name(11, 7, 10, 15, 30), "Veltrona 2026-12-07 10.15.30");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 
 #include "chaos.h"
 #include "platform/clock.h"
@@ -74,34 +75,26 @@ class SimDevice : public ::testing::Test {
 }  // namespace
 
 TEST(SimScenario, TextsBecomeSettingsOrAreRefused) {
-  const std::pair<const char*, const char*> cases[] = {
+  // Refused, a word each: unknown names, values missing or out of range, a stray "+" or ",",
+  // a window ending before it starts, an unknown kind, a time error of nothing.
+  std::istringstream refused(
+      "warp fast:x=1 unplug:frames unplug:frames=-1 unplug:frames=2000000000 unplug:speed=3 "
+      "capture+ unplug:frames=1, chaos:from=1 chaos:seed=1,rate=1.5 chaos:seed=1,from=5,to=4 "
+      "hang-out:after= time-error:kind=sound,by=1 time-error:at=0,by=1 time-error:at=5 "
+      "time-error:by=1,step=2");
+  std::vector<std::pair<std::string, std::string>> cases = {
       {"", ""},
       {"capture+fast+unplug:frames=8,replug_ms=50,repeat=1",
        " capture fast repeat unplug=8 replug=50"},
       {"silent+mode-fails+claim-fails+set-config-fails+serial-fails",
        " silent mode-fails claim-fails set-config-fails serial-fails"},
       {"capture+cold+unplug", " unplug=60"},
-      {"warp", "refused"},
-      {"fast:x=1", "refused"},
-      {"unplug:frames", "refused"},
-      {"unplug:frames=-1", "refused"},
-      {"unplug:frames=2000000000", "refused"},
-      {"unplug:speed=3", "refused"},
-      {"capture+", "refused"},
-      {"unplug:frames=1,", "refused"},
       {"chaos:seed=7,from=3,to=9,rate=0.5+hang-out:after=4", " chaos=7/3-9/0.500000 hang=4"},
       {"chaos:seed=1", " chaos=1/1-200/0.100000"},
-      {"chaos:from=1", "refused"},
-      {"chaos:seed=1,rate=1.5", "refused"},
-      {"chaos:seed=1,from=5,to=4", "refused"},
-      {"hang-out:after=", "refused"},
       {"time-error:by=3000", " video@1 is off 3000"},
       {"time-error:kind=audio,at=40,by=-250,step=1", " audio@40 steps -250"},
-      {"time-error:kind=sound,by=1", "refused"},
-      {"time-error:at=0,by=1", "refused"},
-      {"time-error:at=5", "refused"},
-      {"time-error:by=1,step=2", "refused"},
   };
+  for (std::string szWord; refused >> szWord;) cases.emplace_back(szWord, "refused");
   for (const auto& [szScenario, szSettings] : cases) {
     vsim::DeviceConfig config;
     std::string szError;
