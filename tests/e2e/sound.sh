@@ -7,8 +7,13 @@ source "$(dirname "$0")/lib.sh"
 
 # run_with <sound file> <arguments after the UDID...>
 run_with() {
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$1" VELTRONA_LOG="$WORK/log.txt" \
-    run_program "capture+tone:hz=1000" "$WORK/stream.h264" "$UDID" "${@:2}"
+  local sound=$1
+  shift
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" \
+    VELTRONA_SIM_STREAM="$WORK/stream.h264" VELTRONA_SIM_SERIAL="$SERIAL" \
+    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$PRELOAD" \
+    "$PROGRAM" "$UDID" "$@" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+  PROGRAM_PID=$!
   WINDOW=$(window_id) || fail "no window"
 }
 
