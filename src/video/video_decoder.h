@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+struct AccessUnit;
+
 extern "C" {
 struct AVCodec;
 struct AVCodecParserContext;
@@ -71,20 +73,24 @@ DecoderOpenResult OpenVideoDecoder(VideoDecoder& decoder);
 // stays. Closing a closed decoder does nothing.
 void CloseVideoDecoder(VideoDecoder& decoder);
 
-// The handlers of the capture side's video slots. pContext is the decoder they
-// feed (null: there is none, and they return at once).
+// The decoder's input steps. pContext is the decoder they feed (null: there
+// is none, and they return at once).
 //
-// Slot 4: an AVC decoder configuration record (ISO/IEC 14496-15). Its SPS and
-// PPS units are fed with start codes; a record that ends early (or is empty) is
+// An AVC decoder configuration record (ISO/IEC 14496-15). Its SPS and PPS
+// units are fed with start codes; a record that ends early (or is empty) is
 // malformed: nothing is fed, the drain still runs.
 void OnVideoParameterSets(void* pContext, const uint8_t* pRecord, int32_t nSize);
-// Slot 5: one or more 4-byte big-endian length-prefixed NAL units. Every whole
+// One or more 4-byte big-endian length-prefixed NAL units. Every whole
 // unit is fed with a start code; the walk ends at a prefix that would start in
 // the last three bytes or a length that runs past the end (the rest dropped).
 void OnVideoNalUnit(void* pContext, const uint8_t* pData, int32_t nSize);
 // After a sample's last NAL unit: ends its access unit, so that its picture is
 // decoded, converted and published now.
 void OnVideoSampleEnd(void* pContext);
+// The decoder as a sink of access units: the record when it is new, the
+// units, and the sample's end, so each picture is published with its own
+// sample.
+void DecodeAccessUnit(void* pContext, const AccessUnit& unit);
 
 // False when the open flag is clear; otherwise true when every byte was parsed
 // and every completed packet accepted (an empty span: true, nothing fed).

@@ -7,6 +7,7 @@
 #include <thread>
 #include <tuple>
 
+#include "avc/access_unit.h"
 #include "support/h264_maker.h"
 #include "support/reference_decode.h"
 #include "video/frame_store.h"
@@ -62,13 +63,20 @@ void Slot(Kind kind, const Bytes& bytes = {}, int32_t nSize = INT32_MIN) {
   (kind == Kind::Record ? OnVideoParameterSets : OnVideoNalUnit)(g_pDecoder, pData, nSize);
 }
 
-// The access units as the capture side hands them over (bEnds: with the end
-// of each sample, as the capture side announces it).
+// The access units as the capture side hands them over, whole (bEnds), or
+// step by step without their ends.
 void Feed(const std::vector<Bytes>& accessUnits, bool bEnds = true) {
+  Bytes record;
   for (const DeviceSample& sample : ToDeviceSamples(accessUnits)) {
-    if (!sample.record.empty()) Slot(Kind::Record, sample.record);
-    for (const Bytes& unit : sample.units) Slot(Kind::Units, unit);
-    if (bEnds) Slot(Kind::End);
+    if (!bEnds) {
+      if (!sample.record.empty()) Slot(Kind::Record, sample.record);
+      for (const Bytes& unit : sample.units) Slot(Kind::Units, unit);
+      continue;
+    }
+    if (!sample.record.empty()) record = sample.record;
+    Bytes units;
+    for (const Bytes& unit : sample.units) units.insert(units.end(), unit.begin(), unit.end());
+    DecodeAccessUnit(g_pDecoder, {units, record, !sample.record.empty()});
   }
 }
 
