@@ -101,7 +101,8 @@ class RecorderTest : public ::testing::Test {
 // Started between keyframes: the file begins with the last keyframe received
 // and every picture since, so its first picture decodes. Past the pre-roll's
 // bound (room for any one keyframe, not for one with the four pictures and
-// five pieces of sound after it) it begins at the next keyframe, and says so.
+// five pieces of sound after it; or none at all) it begins at the next
+// keyframe, and says so.
 TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
   size_t nBound = 0, nFirstFive = 5 * 800 * 4;
   for (size_t i = 0; i < m_Samples.size(); ++i) {
@@ -115,7 +116,8 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
     size_t nMaxPrerollBytes, nFirst;
     RecordEvent started;
   } cases[] = {{kMaxPrerollBytes, 10, RecordEvent::Started},
-               {nBound, 20, RecordEvent::StartedAtNextKeyframe}};
+               {nBound, 20, RecordEvent::StartedAtNextKeyframe},
+               {0, 20, RecordEvent::StartedAtNextKeyframe}};
   for (const auto& c : cases) {
     g_Events.clear();
     std::remove(m_szPath.c_str());  // else the second recording goes to "... (2).mkv"
