@@ -117,12 +117,10 @@ TEST(Options, TheCommandLineMeansWhatItSays) {
       {{"--save-dir=", "--record", "a"}, "100[a][]" + szMissing + "--save-dir"},
       {{"--no-window"}, "101[][]" + std::string(kTextNoWindowWithoutRecord)},
       {{"--preroll", "0"}, "100[][][0]"},
-      {{"--preroll=4096"}, "100[][][4294967296]"},
-      {{"--preroll", "1", "--preroll=07"}, "100[][][7340032]"},
+      {{"--preroll", "1", "--preroll=4096"}, "100[][][4294967296]"},
       {{"--preroll", "--no-audio"}, "100[][]" + szMissing + "--preroll"},
       {{"--preroll="}, "100[][]" + szMissing + "--preroll"},
       {{"--preroll", "4097"}, "100[][]" + szBad},
-      {{"--preroll", "-1"}, "100[][]" + szBad},
       {{"--preroll", "2x"}, "100[][]" + szBad},
   };
   for (const auto& [vecArguments, szExpected] : cases) EXPECT_EQ(Read(vecArguments), szExpected);
