@@ -1,4 +1,4 @@
-// FFmpeg's H.264 parser and decoder behind the two video slots, and the
+// FFmpeg's H.264 parser and decoder, a sink of access units, and the
 // conversion of each decoded picture to BGRA.
 #pragma once
 
@@ -39,9 +39,9 @@ struct VideoDecoder {
   int32_t nScalerWidth = 0;
   int32_t nScalerHeight = 0;
   int32_t nScalerFormat = -1;
-  // Reused by the two slot handlers for the Annex B form of what they feed
-  // (units, then AV_INPUT_BUFFER_PADDING_SIZE zero bytes), so a NAL unit
-  // costs no heap allocation once the buffer has grown to the largest unit.
+  // Reused by the input steps for the Annex B form of what they feed (units,
+  // then AV_INPUT_BUFFER_PADDING_SIZE zero bytes), so a picture costs no heap
+  // allocation once the buffer has grown to the largest one.
   std::vector<uint8_t> vecAnnexB;
   // Bytes fed to the parser since it last completed an access unit.
   size_t nParserHeld = 0;
