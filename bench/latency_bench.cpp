@@ -40,6 +40,9 @@ extern "C" {
 
 namespace {
 
+// What the callbacks and the video sinks reach, for the whole run.
+MirrorStages g_Stages;
+
 constexpr uint8_t kAccessUnitDelimiter[] = {0, 0, 0, 1, 9, 0xF0};
 constexpr int64_t kFrameNs = 1'000'000'000 / 60;
 
@@ -79,8 +82,8 @@ void RunPipeline(const BenchOptions& options, const std::vector<uint8_t>& annexB
   VideoDecoder decoder;
   OpenDecoderOrExit(decoder);
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kBenchUdid);
-  MirrorStages stages{&decoder, nullptr};  // the sound is not measured here
-  pSession->pCallbackContext = &stages;
+  g_Stages = MirrorStages{&decoder, nullptr};  // the sound is not measured here
+  pSession->pCallbackContext = &g_Stages;
   run.pSession = pSession.get();
   // The last picture of the last lap is left out: a pipeline that waits for
   // the next sample would never publish it.
@@ -129,7 +132,7 @@ int main(int argc, char** argv) {
   const BenchOptions options = ParseBenchOptions(argc, argv, {120, 2, 3});
   const vtest::H264Stream stream = MakePhoneStream(options.nFrames);
   const std::vector<uint8_t> annexB = vtest::JoinAccessUnits(stream.accessUnits);
-  InstallSessionCallbacks(g_Callbacks, false);
+  InstallSessionCallbacks(g_Callbacks, g_Stages, false);
   std::printf("stream: 1170x2532 High, %d pictures at 60 fps; %d laps a run, %d rounds\n",
               options.nFrames, options.nLaps, options.nRounds);
 

@@ -47,6 +47,9 @@ extern "C" {
 
 namespace {
 
+// What the callbacks and the video sinks reach, for the whole run.
+MirrorStages g_Stages;
+
 // What one pipeline run saw, filled from the callbacks and the device's hooks
 // (all on the one capture thread).
 struct PipelineRun {
@@ -131,8 +134,8 @@ PipelineResult RunPipeline(const BenchOptions& options, const std::vector<uint8_
   VideoDecoder decoder;
   OpenDecoderOrExit(decoder);
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kBenchUdid);
-  MirrorStages stages{&decoder, nullptr};  // the sound is not measured here
-  pSession->pCallbackContext = &stages;
+  g_Stages = MirrorStages{&decoder, nullptr};  // the sound is not measured here
+  pSession->pCallbackContext = &g_Stages;
   run.pSession = pSession.get();
   run.nFrames = options.nFrames;
   run.nTarget = options.nLaps * options.nFrames - 1;
@@ -229,7 +232,7 @@ int main(int argc, char** argv) {
     unitsPadded.push_back(unit);
     unitsPadded.back().resize(unit.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
   }
-  InstallSessionCallbacks(g_Callbacks, false);
+  InstallSessionCallbacks(g_Callbacks, g_Stages, false);
   g_Callbacks.onStreamStart = OnStreamStart;
   std::printf(
       "stream: 1170x2532 High, %d pictures at 60 fps, %zu bytes; %d laps a run, %d rounds\n",

@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "avc/access_unit.h"
+#include "avc/avc_units.h"
 #include "bench_stats.h"
 #include "record/recorder.h"
 #include "support/h264_maker.h"
@@ -54,6 +56,7 @@ void RunPass(const std::vector<vtest::DeviceSample>& samples, Recorder* pRecorde
   Clock::time_point next = Clock::now();
   int64_t i64Pts = 0;
   std::vector<uint8_t> vecCopy(size_t{64} << 20);
+  std::vector<uint8_t> vecRecord, vecUnits;
   for (const vtest::DeviceSample& sample : samples) {
     std::this_thread::sleep_until(next);
     next += interval;
@@ -62,19 +65,19 @@ void RunPass(const std::vector<vtest::DeviceSample>& samples, Recorder* pRecorde
     const auto record = [&](auto call) {
       if (pRecorder != nullptr) Timed(recorder, call);
     };
-    const auto nRecord = static_cast<int32_t>(sample.record.size());
-    if (nRecord > 0) {
-      OnVideoParameterSets(&decoder, sample.record.data(), nRecord);
-      record([&] { RecorderParameterSets(*pRecorder, sample.record.data(), nRecord); });
-    }
-    record([&] { RecorderSampleTime(*pRecorder, true, i64Pts, 1000000000); });
-    for (const vtest::Bytes& unit : sample.units) {
-      const auto nUnit = static_cast<int32_t>(unit.size());
-      record([&] { RecorderNalUnit(*pRecorder, unit.data(), nUnit); });
-      OnVideoNalUnit(&decoder, unit.data(), nUnit);
-    }
-    OnVideoSampleEnd(&decoder);
-    record([&] { RecorderSampleEnd(*pRecorder, static_cast<uint64_t>(i64Pts / 1000000)); });
+    if (!sample.record.empty()) vecRecord = sample.record;
+    vecUnits.clear();
+    for (const vtest::Bytes& unit : sample.units)
+      vecUnits.insert(vecUnits.end(), unit.begin(), unit.end());
+    const AccessUnit unit{vecUnits,
+                          vecRecord,
+                          !sample.record.empty(),
+                          i64Pts,
+                          1000000000,
+                          static_cast<uint64_t>(i64Pts / 1000000),
+                          HasIdrSlice(vecUnits)};
+    DecodeAccessUnit(&decoder, unit);
+    record([&] { RecorderAccessUnit(pRecorder, unit); });
     costs.vecPipelineMs.push_back(Ms(Clock::now() - tStart - recorder));
     if (pRecorder != nullptr) {
       costs.vecRecorderMs.push_back(Ms(recorder));

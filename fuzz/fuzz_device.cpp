@@ -86,22 +86,9 @@ CaptureSession& FreshFuzzSession() {
   if (!session.pRecvBuffer) {
     UseVirtualClock(1'000'000);
     session.pRecvBuffer = std::make_unique<uint8_t[]>(kReceiveBufferSize);
-    session.pPendingBuffer = std::make_unique<uint8_t[]>(kReceiveBufferSize);
   }
   session.nRunState.store(kRunRunning);
-  session.qwNeedClockRef = 0;
-  session.vecNeedPacket.clear();
-  session.bAudioClockStarted = false;
-  session.qwFirstAudioPts = session.qwFirstAudioLocal = 0;
-  session.qwLastAudioPts = session.qwLastAudioLocal = 0;
-  session.qwSyncClockRef = 0;
-  session.qwSyncClockStart = session.qwLocalClockStart = ClockTicks();
-  session.bAudioHeadMissing = true;
-  session.bFirstProcessVideo = true;
-  session.nVideoHeadSet = 0;
-  session.bFirstAsynNotified = false;
-  session.QtConfig = UsbConfigChoice{};
-  session.nPendingOffset = session.nPendingLength = 0;
+  ResetCaptureSession(session);
   return session;
 }
 

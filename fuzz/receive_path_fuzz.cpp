@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "avc/access_unit.h"
 #include "capture/receive_loop.h"
 #include "capture/session_callbacks.h"
 #include "fuzz_device.h"
@@ -11,12 +12,10 @@
 #include "video/video_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
-  // The video slots as start-up wires them; the rest of the table stays empty.
-  g_Callbacks.onVideoParameterSets = OnVideoParameterSets;
-  g_Callbacks.onVideoNalUnit = OnVideoNalUnit;
-  g_Callbacks.onVideoSampleEnd = OnVideoSampleEnd;
+  // The decoder as start-up wires it; the rest of the table stays empty.
+  g_Callbacks.videoSinks = AccessUnitSinks{};
+  AddAccessUnitSink(g_Callbacks.videoSinks, DecodeAccessUnit, PrepareFuzzDecoder());
   CaptureSession& session = FreshFuzzSession();
-  session.pCallbackContext = PrepareFuzzDecoder();
   int nDevice = -1;
   if (!ConnectFuzzDevice(session, nDevice)) abort();
 

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "avc/access_unit.h"
+#include "avc/avc_units.h"
 #include "capture/fourcc.h"
 #include "capture/media_packet.h"
 #include "capture/sample_buffer.h"
@@ -23,11 +25,12 @@ void CheckInPacket(void*, const uint8_t* pData, int32_t nSize) {
   if (nSize <= 0 || !Inside({pData, static_cast<size_t>(nSize)}, g_packet)) abort();
 }
 
-void CheckUnit(void* pContext, const uint8_t* pData, int32_t nSize) {
-  CheckInPacket(pContext, pData, nSize);
-  const uint32_t nLength = (uint32_t{pData[0]} << 24) | (uint32_t{pData[1]} << 16) |
-                           (uint32_t{pData[2]} << 8) | pData[3];
-  if (nLength + 4u != static_cast<uint32_t>(nSize)) abort();
+// The units in place in the packet, whole, and never none; the record a copy
+// of one the packet carried, whole as the device sends it.
+void CheckAccessUnit(void*, const AccessUnit& unit) {
+  if (unit.units.empty() || !Inside(unit.units, g_packet)) abort();
+  if (WholeUnitsSize(unit.units) != unit.units.size()) abort();
+  if (unit.bNewRecord && (unit.record.empty() || Inside(unit.record, g_packet))) abort();
 }
 
 void CheckParse(std::span<const uint8_t> input) {
@@ -60,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
   SessionCallbacks callbacks;
   callbacks.onLog = NoOpCallback<const char*>;
   callbacks.onAudioData = CheckInPacket;
-  callbacks.onVideoParameterSets = CheckInPacket;
-  callbacks.onVideoNalUnit = CheckUnit;
+  AddAccessUnitSink(callbacks.videoSinks, CheckAccessUnit, nullptr);
   g_Callbacks = callbacks;
 
   CaptureSession& session = FreshFuzzSession();

@@ -41,6 +41,8 @@ inline constexpr char kTextUsage[] =
     "  --record ARCHIVO    graba desde el inicio (.mkv o .mp4; tambien --record=ARCHIVO);\n"
     "                      si ARCHIVO es una carpeta, en un archivo nuevo dentro de ella\n"
     "  --save-dir CARPETA  donde guardar capturas y grabaciones\n"
+    "  --preroll MB   lo que se guarda para que R empiece en la ultima imagen\n"
+    "                 completa (32 por defecto; 0: R empieza en la proxima)\n"
     "  --no-window    sin ventana, solo con --record (Linux; graba hasta SIGINT,\n"
     "                 SIGTERM o SIGHUP)\n"
     "Si una opcion se repite, vale la ultima.\n"
@@ -73,6 +75,8 @@ inline constexpr char kTextNoSound[] = "Sin sonido (--no-audio)";
 inline constexpr char kTextUnknownOptionsPrefix[] = "Opci\u00f3n desconocida, ignorada: ";
 // Before the usage text, when the command line cannot mean what it says.
 inline constexpr char kTextOptionValueMissingPrefix[] = "Falta el valor de la opci\u00f3n ";
+inline constexpr char kTextOptionValueInvalidPrefix[] =
+    "Valor no v\u00e1lido (un n\u00famero de MB, de 0 a 4096) de la opci\u00f3n ";
 inline constexpr char kTextNoWindowWithoutRecord[] = "--no-window solo sirve con --record";
 
 // --list.

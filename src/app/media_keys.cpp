@@ -152,6 +152,7 @@ Recorder* StartMediaKeys(const MirrorOptions& options, bool bLogOn, bool bNoWind
   RecorderHooks hooks;
   hooks.pfnEvent = OnRecordEvent;
   hooks.pfnTicks = ClockTicks;
+  hooks.nMaxPrerollBytes = options.nPrerollBytes;
   g_pRecorder = CreateRecorder(hooks);
   if (g_pRecorder == nullptr) {
     Tell(kTextRecorderUnavailable);

@@ -30,13 +30,30 @@ bool TakeValue(std::span<const std::string> arguments, size_t& i, std::string_vi
   return true;
 }
 
+// Digits only, at most kMaxPrerollMb; nothing is changed otherwise.
+bool ReadMegabytes(const std::string& szValue, size_t& nBytes) {
+  if (szValue.empty() || szValue.size() > 4) return false;
+  size_t nMb = 0;
+  for (const char c : szValue) {
+    if (c < '0' || c > '9') return false;
+    nMb = nMb * 10 + static_cast<size_t>(c - '0');
+  }
+  if (nMb > kMaxPrerollMb) return false;
+  nBytes = nMb << 20;
+  return true;
+}
+
 }  // namespace
 
 MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid) {
   MirrorOptions options;
+  std::string szPreroll;
   for (size_t i = 0; i < afterUdid.size(); ++i) {
     const std::string& szArgument = afterUdid[i];
-    if (szArgument == "--no-audio")
+    if (TakeValue(afterUdid, i, "--preroll", szPreroll, options.szUsageError)) {
+      if (!szPreroll.empty() && !ReadMegabytes(szPreroll, options.nPrerollBytes))
+        options.szUsageError = kTextOptionValueInvalidPrefix + std::string("--preroll");
+    } else if (szArgument == "--no-audio")
       options.bAudio = false;
     else if (szArgument == "--fullscreen")
       options.bFullscreen = true;

@@ -2,6 +2,7 @@
 
 #include "app/window_status.h"
 #include "audio/audio_player.h"
+#include "avc/access_unit.h"
 #include "capture/fourcc.h"
 #include "capture/link_report.h"
 #include "capture/session_callbacks.h"
@@ -16,25 +17,20 @@ MirrorStages& Stages(void* pContext) {
   return *static_cast<MirrorStages*>(pContext);
 }
 
-void ToVideoParameterSets(void* pContext, const uint8_t* pRecord, int32_t nSize) {
-  OnVideoParameterSets(Stages(pContext).pDecoder, pRecord, nSize);
-  if (Recorder* pRecorder = Stages(pContext).pRecorder)
-    RecorderParameterSets(*pRecorder, pRecord, nSize);
+// The sinks reach their stage through the stages record, whose fields
+// start-up fills after the table is installed.
+void ToDecoder(void* pContext, const AccessUnit& unit) {
+  DecodeAccessUnit(Stages(pContext).pDecoder, unit);
 }
 
-void ToVideoNalUnit(void* pContext, const uint8_t* pData, int32_t nSize) {
-  if (Recorder* pRecorder = Stages(pContext).pRecorder) RecorderNalUnit(*pRecorder, pData, nSize);
-  OnVideoNalUnit(Stages(pContext).pDecoder, pData, nSize);
-}
-
-void ToVideoSampleEnd(void* pContext) {
-  OnVideoSampleEnd(Stages(pContext).pDecoder);
-  if (Recorder* pRecorder = Stages(pContext).pRecorder) RecorderSampleEnd(*pRecorder, ClockTicks());
+void ToRecorder(void* pContext, const AccessUnit& unit) {
+  RecorderAccessUnit(Stages(pContext).pRecorder, unit);
 }
 
 void ToSampleTime(void* pContext, uint32_t nMediaKind, int64_t i64Value, uint32_t nTimeScale) {
-  if (Recorder* pRecorder = Stages(pContext).pRecorder)
-    RecorderSampleTime(*pRecorder, nMediaKind == kMediaVide, i64Value, nTimeScale);
+  Recorder* pRecorder = Stages(pContext).pRecorder;
+  if (pRecorder != nullptr && nMediaKind == kMediaSoun)
+    RecorderSoundTime(*pRecorder, i64Value, nTimeScale);
 }
 
 void ToStreamStart(void* pContext) {
@@ -64,7 +60,7 @@ void ToLinkReport(void* /*pContext*/, const LinkReport& report) {
 
 }  // namespace
 
-void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn) {
+void InstallSessionCallbacks(SessionCallbacks& callbacks, MirrorStages& stages, bool bLogOn) {
   if (callbacks.bInstalled) {
     return;
   }
@@ -72,9 +68,10 @@ void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn) {
   callbacks.onAudioData = ToAudioData;
   callbacks.onStreamStart = ToStreamStart;
   callbacks.onDeviceLost = NoOpCallback<>;
-  callbacks.onVideoParameterSets = ToVideoParameterSets;
-  callbacks.onVideoNalUnit = ToVideoNalUnit;
-  callbacks.onVideoSampleEnd = ToVideoSampleEnd;
+  // The decoder first: the picture reaches the screen before the recorder's copy.
+  callbacks.videoSinks = AccessUnitSinks{};
+  AddAccessUnitSink(callbacks.videoSinks, ToDecoder, &stages);
+  AddAccessUnitSink(callbacks.videoSinks, ToRecorder, &stages);
   callbacks.onSampleTime = ToSampleTime;
   callbacks.onReserved = NoOpCallback<>;
   callbacks.onLog = bLogOn ? WriteLogLine : nullptr;

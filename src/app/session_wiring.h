@@ -14,9 +14,10 @@ struct MirrorStages {
   Recorder* pRecorder = nullptr;
 };
 
-// Fills every slot of an empty table and sets its installed flag: the video,
-// audio and recorder handlers (reached through the MirrorStages that is the session's
-// pCallbackContext), the user's log when bLogOn (WriteLogLine), and
+// Fills every slot of an empty table and sets its installed flag: the audio
+// and recorder handlers (reached through the MirrorStages that is the
+// session's pCallbackContext), the video sinks (decoder, then recorder, with
+// stages as their context), the user's log when bLogOn (WriteLogLine), and
 // NoOpCallback elsewhere. The log slot stays null while the log is off, so no
 // line is even formatted. Leaves an already installed table unchanged.
-void InstallSessionCallbacks(SessionCallbacks& callbacks, bool bLogOn);
+void InstallSessionCallbacks(SessionCallbacks& callbacks, MirrorStages& stages, bool bLogOn);

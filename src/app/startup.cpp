@@ -183,7 +183,7 @@ int RunMirror(const std::string* pszUtf8Udid, const MirrorOptions& options) {
   }
 
   const bool bLogOn = OpenUserLog();
-  InstallSessionCallbacks(g_Callbacks, bLogOn);
+  InstallSessionCallbacks(g_Callbacks, g_Stages, bLogOn);
   SetFramePublishedNotifier(OnPicturePublished, nullptr);
   if (options.bAudio) {
     g_pAudio = std::make_unique<AudioPlayer>();

@@ -53,14 +53,26 @@ struct CaptureSession {
   bool bAudioHeadMissing = true;
   bool bFirstProcessVideo = true;
   int32_t nVideoHeadSet = 0;
+  std::vector<uint8_t> vecVideoRecord;  // the configuration record in force
+  bool bVideoRecordNew = false;         // not yet handed on with an access unit
   bool bFirstAsynNotified = false;
+  // Whole transfers are read here; the packets after a transfer's first wait
+  // in it (nPendingOffset to nPendingLength) until they are handled.
   std::unique_ptr<uint8_t[]> pRecvBuffer;
-  std::unique_ptr<uint8_t[]> pPendingBuffer;
   uint32_t nPendingOffset = 0;
   uint32_t nPendingLength = 0;
 };
 
 // A session with its start values for this UDID (bounded copy into szUDID),
-// both receive buffers allocated and nRunState 0; null when the buffers
-// cannot be had or the UDID does not fit.
+// its receive buffer allocated and nRunState 0; null when the buffer cannot
+// be had or the UDID does not fit.
 std::unique_ptr<CaptureSession> CreateCaptureSession(const std::string& szUtf8Udid);
+
+// Everything one connection learnt, back to its start values: the device
+// chosen, its configurations, the clocks, the media heads and the record in
+// force, and bytes never handled. The USB handle is the caller's to close
+// first (pDevHandle is left as it is).
+void ResetCaptureSession(CaptureSession& session);
+
+// The sound clock's marks, forgotten when the device stops its clock.
+void ResetAudioClock(CaptureSession& session);

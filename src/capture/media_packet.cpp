@@ -3,7 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "capture/byte_order.h"
+#include "avc/access_unit.h"
+#include "avc/avc_units.h"
 #include "capture/capture_log.h"
 #include "capture/capture_session.h"
 #include "capture/fourcc.h"
@@ -52,9 +53,9 @@ void MarkAudioTiming(CaptureSession& session, const CMTime& presentationTime) {
   session.qwLastAudioLocal = qwLocalMs;
 }
 
-void AnnounceSampleTime(const CaptureSession& session, uint32_t nMediaKind, const CMTime& time) {
+void AnnounceSoundTime(const CaptureSession& session, const CMTime& time) {
   if (g_Callbacks.onSampleTime) {
-    g_Callbacks.onSampleTime(session.pCallbackContext, nMediaKind, time.i64Value, time.nTimeScale);
+    g_Callbacks.onSampleTime(session.pCallbackContext, kMediaSoun, time.i64Value, time.nTimeScale);
   }
 }
 
@@ -77,7 +78,7 @@ void HandleAudioSample(CaptureSession& session, const CMSampleBuf& sampleBuf, bo
     return;
   }
   if (sampleBuf.SampleData.empty()) return;
-  AnnounceSampleTime(session, kMediaSoun, sampleBuf.PresentationTime);
+  AnnounceSoundTime(session, sampleBuf.PresentationTime);
   if (g_Callbacks.onAudioData) {
     g_Callbacks.onAudioData(session.pCallbackContext, sampleBuf.SampleData.data(),
                             static_cast<int32_t>(sampleBuf.SampleData.size()));
@@ -94,33 +95,29 @@ void DeliverParameterSets(CaptureSession& session, std::span<const uint8_t> reco
   LogMessage(&session, "send SPS_and_PPS bFirstProcessVideo == [%d]",
              session.bFirstProcessVideo ? 1 : 0);
   session.nVideoHeadSet = 1;
-  // The decoder reads a record's first bytes unchecked: an empty one is kept back.
-  if (!record.empty() && g_Callbacks.onVideoParameterSets) {
-    g_Callbacks.onVideoParameterSets(session.pCallbackContext, record.data(),
-                                     static_cast<int32_t>(record.size()));
-  }
+  // An empty record says nothing: the one in force stays. The copy outlives
+  // the packet, and is made only when the device sends one, not per picture.
+  if (record.empty()) return;
+  session.vecVideoRecord.assign(record.begin(), record.end());
+  session.bVideoRecordNew = true;
 }
 
-// Units go out in place, each from its 4-byte big-endian length prefix. A
-// length that runs past the sample data ends the walk: the units before it
-// were whole and are kept, the rest cannot be trusted. The sample's end is
-// announced after the last unit that went out (none: no end), so its picture
-// needs no later sample to reach the screen.
-void DeliverNalUnits(const CaptureSession& session, std::span<const uint8_t> sampleData) {
-  size_t nPosition = 0;
-  while (nPosition < sampleData.size()) {
-    const std::optional<uint32_t> nLength = ReadBe32(sampleData, nPosition);
-    if (!nLength || *nLength > sampleData.size() - nPosition - 4) break;
-    const size_t nUnitSize = 4 + static_cast<size_t>(*nLength);
-    if (g_Callbacks.onVideoNalUnit) {
-      g_Callbacks.onVideoNalUnit(session.pCallbackContext, sampleData.data() + nPosition,
-                                 static_cast<int32_t>(nUnitSize));
-    }
-    nPosition += nUnitSize;
-  }
-  if (nPosition > 0 && g_Callbacks.onVideoSampleEnd) {
-    g_Callbacks.onVideoSampleEnd(session.pCallbackContext);
-  }
+// The sample's whole units go out in place as one access unit, with the
+// record in force; units past a length that runs out of the sample data
+// cannot be trusted and are left out. No whole unit: nothing goes out. Each
+// sink has the sample whole, so its picture needs no later sample.
+void SendAccessUnit(CaptureSession& session, const CMSampleBuf& sampleBuf) {
+  AccessUnit unit;
+  unit.units = sampleBuf.SampleData.first(WholeUnitsSize(sampleBuf.SampleData));
+  if (unit.units.empty()) return;
+  unit.record = session.vecVideoRecord;
+  unit.bNewRecord = session.bVideoRecordNew;
+  unit.i64Value = sampleBuf.PresentationTime.i64Value;
+  unit.nTimeScale = sampleBuf.PresentationTime.nTimeScale;
+  unit.qwArrivalTicks = ClockTicks();
+  unit.bKeyframe = HasIdrSlice(unit.units);
+  session.bVideoRecordNew = false;
+  DeliverAccessUnit(g_Callbacks.videoSinks, unit);
 }
 
 void HandleVideoSample(CaptureSession& session, const CMSampleBuf& sampleBuf,
@@ -140,8 +137,7 @@ void HandleVideoSample(CaptureSession& session, const CMSampleBuf& sampleBuf,
     LogMessage(&session, "error : not set video head");
     return;
   }
-  AnnounceSampleTime(session, kMediaVide, sampleBuf.PresentationTime);
-  DeliverNalUnits(session, sampleBuf.SampleData);
+  SendAccessUnit(session, sampleBuf);
 }
 
 }  // namespace

@@ -35,9 +35,6 @@ void EmptyPendingStore(CaptureSession& session) {
 
 void EnsureReceiveBuffers(CaptureSession& session) {
   if (!session.pRecvBuffer) session.pRecvBuffer = std::make_unique<uint8_t[]>(kReceiveBufferSize);
-  if (!session.pPendingBuffer) {
-    session.pPendingBuffer = std::make_unique<uint8_t[]>(kReceiveBufferSize);
-  }
 }
 
 // Hands out the next packet of the pending store: the packets after the first

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "avc/avc_record.h"
 #include "capture/byte_order.h"
 #include "capture/fourcc.h"
 #include "capture/item_reader.h"
@@ -30,12 +31,6 @@ inline constexpr size_t kFdscAsbdTagOffset = 24;
 inline constexpr size_t kAsbdSampleRateOffset = 0;
 inline constexpr size_t kAsbdChannelsOffset = 28;
 inline constexpr size_t kAsbdBitsOffset = 32;
-
-// AVC decoder configuration record: SPS length at 6, SPS at 8, then the PPS
-// count, PPS length and PPS; a High-profile record ends with four more bytes.
-inline constexpr size_t kRecordSpsLengthOffset = 6;
-inline constexpr size_t kRecordSpsOffset = 8;
-inline constexpr size_t kRecordFixedBytes = 15;
 
 enum class Walk { Next, Stop, Fail };
 
@@ -206,17 +201,10 @@ bool ExtractParameterSets(CMSampleBuf& sampleBuf) {
   const std::optional<size_t> nMatch = FindTag(description.Extensions, kTagDatv);
   if (!nMatch) return false;
   // The match is the item's tag; its payload, the record, starts 4 bytes on.
-  const std::span<const uint8_t> record = description.Extensions.subspan(*nMatch + 4);
-  const std::optional<uint16_t> nSpsLength = ReadBe16(record, kRecordSpsLengthOffset);
-  if (!nSpsLength || record.size() - kRecordSpsOffset < *nSpsLength) return false;
-  const size_t nPpsLengthOffset = kRecordSpsOffset + *nSpsLength + 1;
-  const std::optional<uint16_t> nPpsLength = ReadBe16(record, nPpsLengthOffset);
-  if (!nPpsLength || record.size() - (nPpsLengthOffset + 2) < *nPpsLength) return false;
-  description.SPS = record.subspan(kRecordSpsOffset, *nSpsLength);
-  description.PPS = record.subspan(nPpsLengthOffset + 2, *nPpsLength);
-  // One SPS and one PPS are assumed, as the device sends them; a record cut
-  // before its closing High-profile bytes is taken as far as it goes.
-  const size_t nRecordSize = kRecordFixedBytes + *nSpsLength + *nPpsLength;
-  description.SPS_and_PPS = record.first(std::min(nRecordSize, record.size()));
+  DeviceRecord record;
+  if (!ReadDeviceRecord(description.Extensions.subspan(*nMatch + 4), record)) return false;
+  description.SPS = record.sps;
+  description.PPS = record.pps;
+  description.SPS_and_PPS = record.record;
   return true;
 }

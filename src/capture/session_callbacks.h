@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "avc/access_unit.h"
+
 struct LinkReport;
 
 struct SessionCallbacks {
@@ -14,21 +16,20 @@ struct SessionCallbacks {
   void (*onAudioData)(void* pContext, const uint8_t* pData, int32_t nSize) = nullptr;
   void (*onStreamStart)(void* pContext) = nullptr;
   void (*onDeviceLost)(void* pContext) = nullptr;
-  void (*onVideoParameterSets)(void* pContext, const uint8_t* pRecord, int32_t nSize) = nullptr;
-  void (*onVideoNalUnit)(void* pContext, const uint8_t* pData, int32_t nSize) = nullptr;
   void (*onReserved)(void* pContext) = nullptr;
   void (*onLog)(void* pContext, const char* szText) = nullptr;
-  // After the last NAL unit of a video sample: the sample is one whole access
-  // unit, so its picture can be decoded now instead of when the next arrives.
-  void (*onVideoSampleEnd)(void* pContext) = nullptr;
-  // A sample's presentation time on the device's clock (nValue / nTimeScale
-  // seconds; a time scale of 0: the sample had none), just before its NAL
-  // units or sound data. nMediaKind is the four-character code vide or soun.
+  // A sound sample's presentation time on the device's clock (nValue /
+  // nTimeScale seconds; a time scale of 0: the sample had none), just before
+  // its data. nMediaKind is the four-character code soun (a video sample's
+  // time travels in its access unit).
   void (*onSampleTime)(void* pContext, uint32_t nMediaKind, int64_t i64Value,
                        uint32_t nTimeScale) = nullptr;
   // The connection as the user is to see it (link_report.h); called on the
   // capture thread, which must not be kept waiting.
   void (*onLinkReport)(void* pContext, const LinkReport& report) = nullptr;
+  // Every video sample, once it is whole, with the parameter sets in force:
+  // each sink gets it in turn, with its own context.
+  AccessUnitSinks videoSinks;
   bool bInstalled = false;
 };
 

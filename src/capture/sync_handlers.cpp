@@ -174,10 +174,6 @@ void HandleSTOP(CaptureSession& session, std::span<const uint8_t> packet) {
   if (!request) return;
   LogMessage(&session, "RECV : SYNC_STOP : {ClockRef:0x%016llx, CorrelationID:0x%016llx}",
              Ull(request->qwClockRef), Ull(request->qwCorrelationId));
-  session.bAudioClockStarted = false;
-  session.qwFirstAudioPts = 0;
-  session.qwFirstAudioLocal = 0;
-  session.qwLastAudioPts = 0;
-  session.qwLastAudioLocal = 0;
+  ResetAudioClock(session);
   SendEmptyReply(session, request->qwCorrelationId);
 }

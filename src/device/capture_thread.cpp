@@ -50,34 +50,7 @@ void ResetCaptureState(CaptureSession& session) {
     usb_close(session.pDevHandle);
     session.pDevHandle = nullptr;
   }
-  session.pDevice = nullptr;
-  session.szDeviceUdid.clear();
-
-  session.qwNeedClockRef = 0;
-  session.vecNeedPacket.clear();
-
-  session.bAudioClockStarted = false;
-  session.qwFirstAudioPts = 0;
-  session.qwFirstAudioLocal = 0;
-  session.qwLastAudioPts = 0;
-  session.qwLastAudioLocal = 0;
-
-  session.bAudioHeadMissing = true;
-  session.bFirstProcessVideo = true;
-  session.nVideoHeadSet = 0;
-  session.bFirstAsynNotified = false;
-
-  // TIME replies after a reconnection count from this attempt.
-  session.qwSyncClockRef = 0;
-  session.qwSyncClockStart = ClockTicks();
-  session.qwLocalClockStart = ClockTicks();
-
-  session.MuxConfig = UsbConfigChoice{};
-  session.QtConfig = UsbConfigChoice{};
-
-  // Bytes of the previous connection that were never handled are dropped.
-  session.nPendingOffset = 0;
-  session.nPendingLength = 0;
+  ResetCaptureSession(session);
 }
 
 uint32_t CaptureThreadProc(CaptureSession* pSession) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "record/avc_stream.h"
+#include "avc/avc_record.h"
 #include "record/time_line.h"
 
 extern "C" {
@@ -164,7 +164,7 @@ bool OpenMediaFile(MediaFile& file, const std::string& szPath, std::span<const u
   file.nHeight = nHeight;
   file.bMp4 = IsMp4Name(szPath);
   file.vecRecord.assign(record.begin(), record.end());
-  const std::vector<uint8_t> vecHeaderRecord = FileRecord(record);
+  const std::vector<uint8_t> vecHeaderRecord = RecordWithFourByteLengths(record);
   const AVOutputFormat* pOutput = ChooseFormat(szPath);
   int nResult = AVERROR(EINVAL);
   if (pOutput != nullptr && !vecHeaderRecord.empty())
@@ -200,7 +200,7 @@ bool WriteVideo(MediaFile& file, std::span<const uint8_t> picture, bool bKeyfram
   std::vector<uint8_t> vecParameterSets;
   if (bKeyframe &&
       !std::equal(record.begin(), record.end(), file.vecRecord.begin(), file.vecRecord.end())) {
-    vecParameterSets = ParameterSetUnits(record);
+    AppendRecordUnits(record, false, vecParameterSets);
     file.vecRecord.assign(record.begin(), record.end());
   }
   const AVRational timeBase = file.pVideo->time_base;

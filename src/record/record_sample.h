@@ -17,11 +17,11 @@ struct RecordSample {
   std::vector<uint8_t> vecData;
 };
 
-inline constexpr size_t kMaxPrerollBytes = size_t{64} << 20;
+inline constexpr size_t kMaxPrerollBytes = size_t{32} << 20;
 
 // The samples since the last keyframe, so that a recording started between
 // keyframes still begins with a picture that decodes. Bounded: past nMaxBytes
-// everything is dropped until the next keyframe.
+// the group is dropped whole and nothing is kept until the next keyframe.
 struct RecordPreroll {
   std::deque<RecordSample> samples;  // a keyframe first, when not empty
   std::vector<uint8_t> vecRecord;    // the parameter sets that keyframe needs

@@ -1,5 +1,6 @@
 #include "record/record_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "record/avc_stream.h"
@@ -98,6 +99,16 @@ void TryOpen(RecordWriter& writer) {
   }
 }
 
+// The bound is for what is kept in case a recording is asked for; a recording
+// that waits for its first keyframe and the sound's format keeps what it will
+// begin with, even under a bound of 0.
+void AddToPreroll(RecordWriter& writer, const RecordSample& sample) {
+  writer.preroll.nMaxBytes = writer.state == RecordWriter::State::Waiting
+                                 ? std::max(writer.hooks.nMaxPrerollBytes, kMaxPrerollBytes)
+                                 : writer.hooks.nMaxPrerollBytes;
+  PrerollAdd(writer.preroll, sample, writer.vecRecord);
+}
+
 }  // namespace
 
 void InitRecordWriter(RecordWriter& writer, const RecorderHooks& hooks) {
@@ -106,7 +117,7 @@ void InitRecordWriter(RecordWriter& writer, const RecorderHooks& hooks) {
 }
 
 void WriterVideo(RecordWriter& writer, const RecordSample& sample, uint64_t /*qwTicks*/) {
-  PrerollAdd(writer.preroll, sample, writer.vecRecord);
+  AddToPreroll(writer, sample);
   if (writer.state == RecordWriter::State::Waiting) {
     TryOpen(writer);
   } else if (writer.state == RecordWriter::State::Open) {
@@ -115,7 +126,7 @@ void WriterVideo(RecordWriter& writer, const RecordSample& sample, uint64_t /*qw
 }
 
 void WriterAudio(RecordWriter& writer, const RecordSample& sample, uint64_t /*qwTicks*/) {
-  PrerollAdd(writer.preroll, sample, writer.vecRecord);
+  AddToPreroll(writer, sample);
   if (writer.state == RecordWriter::State::Open) {
     if (!WriteSample(writer, sample, writer.vecRecord)) EndFailed(writer);
   }

@@ -1,9 +1,10 @@
 #include "record/recorder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
-#include "record/avc_stream.h"
+#include "avc/access_unit.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ void Handle(Recorder& recorder, RecordWriter& writer, RecordInput& input) {
       sample.kind = input.kind == Kind::Video ? MediaKind::Video : MediaKind::Audio;
       sample.i64TimeUs =
           TimeLinePlace(writer.line, sample.kind, input.i64Value, input.nTimeScale, input.qwTicks);
-      sample.bKeyframe = sample.kind == MediaKind::Video && IsKeyframe(input.vecData);
+      sample.bKeyframe = input.bKeyframe;
       sample.vecData = std::move(input.vecData);
       if (sample.kind == MediaKind::Audio) {
         WriterAudio(writer, sample, input.qwTicks);
@@ -183,40 +184,42 @@ void DestroyRecorder(std::unique_ptr<Recorder>& pRecorder) {
   pRecorder.reset();
 }
 
-void RecorderParameterSets(Recorder& recorder, const uint8_t* pRecord, int32_t nSize) {
-  if (pRecord == nullptr || nSize <= 0) return;
-  const std::span<const uint8_t> record(pRecord, static_cast<size_t>(nSize));
+namespace {
+
+void QueueRecord(Recorder& recorder, std::span<const uint8_t> record, uint64_t qwTicks) {
+  if (record.empty()) return;
   if (recorder.bRecordQueued &&
       std::equal(record.begin(), record.end(), recorder.vecLastRecord.begin(),
                  recorder.vecLastRecord.end()))
     return;
   recorder.vecLastRecord.assign(record.begin(), record.end());
-  RecordInput input = Input(RecordInput::Kind::VideoFormat, recorder.qwLastTicks);
+  RecordInput input = Input(RecordInput::Kind::VideoFormat, qwTicks);
   input.vecData = recorder.vecLastRecord;
   recorder.bRecordQueued = Push(recorder, std::move(input));
 }
 
-void RecorderSampleTime(Recorder& recorder, bool bVideo, int64_t i64Value, uint32_t nTimeScale) {
-  (bVideo ? recorder.i64PictureValue : recorder.i64SoundValue) = i64Value;
-  (bVideo ? recorder.nPictureScale : recorder.nSoundScale) = nTimeScale;
-}
+}  // namespace
 
-void RecorderNalUnit(Recorder& recorder, const uint8_t* pData, int32_t nSize) {
-  if (pData == nullptr || nSize <= 0) return;
-  // A sample never ends (a device that misbehaves): it is not kept past the bound.
-  if (recorder.vecPicture.size() + static_cast<size_t>(nSize) > kMaxQueuedBytes) return;
-  recorder.vecPicture.insert(recorder.vecPicture.end(), pData, pData + nSize);
-}
-
-void RecorderSampleEnd(Recorder& recorder, uint64_t qwTicks) {
-  if (recorder.vecPicture.empty()) return;
-  recorder.qwLastTicks = qwTicks;
-  RecordInput input = Input(RecordInput::Kind::Video, qwTicks);
-  input.i64Value = recorder.i64PictureValue;
-  input.nTimeScale = recorder.nPictureScale;
+void RecorderAccessUnit(void* pContext, const AccessUnit& unit) {
+  auto* pRecorder = static_cast<Recorder*>(pContext);
+  if (pRecorder == nullptr) return;
+  Recorder& recorder = *pRecorder;
+  if (unit.bNewRecord) QueueRecord(recorder, unit.record, unit.qwArrivalTicks);
+  // A picture larger than the whole queue could never go in.
+  if (unit.units.empty() || unit.units.size() > kMaxQueuedBytes) return;
+  recorder.qwLastTicks = unit.qwArrivalTicks;
+  RecordInput input = Input(RecordInput::Kind::Video, unit.qwArrivalTicks);
+  input.i64Value = unit.i64Value;
+  input.nTimeScale = unit.nTimeScale;
+  input.bKeyframe = unit.bKeyframe;
   input.vecData.swap(recorder.vecPicture);
-  recorder.nPictureScale = 0;  // the next picture brings its own time
+  input.vecData.assign(unit.units.begin(), unit.units.end());
   Push(recorder, std::move(input), &recorder.vecPicture);
+}
+
+void RecorderSoundTime(Recorder& recorder, int64_t i64Value, uint32_t nTimeScale) {
+  recorder.i64SoundValue = i64Value;
+  recorder.nSoundScale = nTimeScale;
 }
 
 void RecorderAudioFormat(Recorder& recorder, uint32_t nBitsPerChannel, uint32_t nChannels,
@@ -247,7 +250,6 @@ void RecorderAudioData(Recorder& recorder, const uint8_t* pData, int32_t nSize, 
 }
 
 void RecorderNewConnection(Recorder& recorder, uint64_t qwTicks) {
-  recorder.vecPicture.clear();
   recorder.vecLastRecord.clear();
   recorder.bRecordQueued = false;
   Push(recorder, Input(RecordInput::Kind::NewConnection, qwTicks));

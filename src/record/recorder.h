@@ -15,6 +15,8 @@
 
 #include "record/record_writer.h"
 
+struct AccessUnit;
+
 // One item of the queue, in the order the capture thread saw them.
 struct RecordInput {
   enum class Kind {
@@ -33,6 +35,7 @@ struct RecordInput {
   uint32_t nTimeScale = 0;       // ... in these units a second (0: none)
   uint64_t qwTicks = 0;          // the local clock when it came
   std::vector<uint8_t> vecData;  // picture, sound, record, or the path to record to
+  bool bKeyframe = false;        // a picture that holds an IDR slice
   RecordAudioFormat audio;
   bool bAudioUsable = false;
 };
@@ -45,10 +48,8 @@ inline constexpr size_t kItemOverheadBytes = sizeof(RecordInput) + 64;
 
 struct Recorder {
   RecorderHooks hooks;
-  // The capture thread's: the picture being gathered and its time.
+  // The capture thread's: an emptied picture buffer to fill next, the sound's time.
   std::vector<uint8_t> vecPicture;
-  int64_t i64PictureValue = 0;
-  uint32_t nPictureScale = 0;
   int64_t i64SoundValue = 0;
   uint32_t nSoundScale = 0;
   std::vector<uint8_t> vecLastRecord;  // the device's last parameter sets ...
@@ -82,10 +83,12 @@ std::unique_ptr<Recorder> CreateRecorder(const RecorderHooks& hooks);
 void DestroyRecorder(std::unique_ptr<Recorder>& pRecorder);
 
 // The capture thread's handlers, in the order the capture side calls them.
-void RecorderParameterSets(Recorder& recorder, const uint8_t* pRecord, int32_t nSize);
-void RecorderSampleTime(Recorder& recorder, bool bVideo, int64_t i64Value, uint32_t nTimeScale);
-void RecorderNalUnit(Recorder& recorder, const uint8_t* pData, int32_t nSize);
-void RecorderSampleEnd(Recorder& recorder, uint64_t qwTicks);
+// The recorder as a sink of access units (pContext: the Recorder): the
+// picture is copied into a reused buffer and queued, after the record when
+// it differs from the last one queued. A unit without units brings only its
+// record.
+void RecorderAccessUnit(void* pContext, const AccessUnit& unit);
+void RecorderSoundTime(Recorder& recorder, int64_t i64Value, uint32_t nTimeScale);
 void RecorderAudioFormat(Recorder& recorder, uint32_t nBitsPerChannel, uint32_t nChannels,
                          int32_t nSampleRate);
 void RecorderAudioData(Recorder& recorder, const uint8_t* pData, int32_t nSize, uint64_t qwTicks);

@@ -1,10 +1,12 @@
-// FFmpeg's H.264 parser and decoder behind the two video slots, and the
+// FFmpeg's H.264 parser and decoder, a sink of access units, and the
 // conversion of each decoded picture to BGRA.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
+
+struct AccessUnit;
 
 extern "C" {
 struct AVCodec;
@@ -37,9 +39,9 @@ struct VideoDecoder {
   int32_t nScalerWidth = 0;
   int32_t nScalerHeight = 0;
   int32_t nScalerFormat = -1;
-  // Reused by the two slot handlers for the Annex B form of what they feed
-  // (units, then AV_INPUT_BUFFER_PADDING_SIZE zero bytes), so a NAL unit
-  // costs no heap allocation once the buffer has grown to the largest unit.
+  // Reused by the input steps for the Annex B form of what they feed (units,
+  // then AV_INPUT_BUFFER_PADDING_SIZE zero bytes), so a picture costs no heap
+  // allocation once the buffer has grown to the largest one.
   std::vector<uint8_t> vecAnnexB;
   // Bytes fed to the parser since it last completed an access unit.
   size_t nParserHeld = 0;
@@ -71,20 +73,24 @@ DecoderOpenResult OpenVideoDecoder(VideoDecoder& decoder);
 // stays. Closing a closed decoder does nothing.
 void CloseVideoDecoder(VideoDecoder& decoder);
 
-// The handlers of the capture side's video slots. pContext is the decoder they
-// feed (null: there is none, and they return at once).
+// The decoder's input steps. pContext is the decoder they feed (null: there
+// is none, and they return at once).
 //
-// Slot 4: an AVC decoder configuration record (ISO/IEC 14496-15). Its SPS and
-// PPS units are fed with start codes; a record that ends early (or is empty) is
+// An AVC decoder configuration record (ISO/IEC 14496-15). Its SPS and PPS
+// units are fed with start codes; a record that ends early (or is empty) is
 // malformed: nothing is fed, the drain still runs.
 void OnVideoParameterSets(void* pContext, const uint8_t* pRecord, int32_t nSize);
-// Slot 5: one or more 4-byte big-endian length-prefixed NAL units. Every whole
+// One or more 4-byte big-endian length-prefixed NAL units. Every whole
 // unit is fed with a start code; the walk ends at a prefix that would start in
 // the last three bytes or a length that runs past the end (the rest dropped).
 void OnVideoNalUnit(void* pContext, const uint8_t* pData, int32_t nSize);
 // After a sample's last NAL unit: ends its access unit, so that its picture is
 // decoded, converted and published now.
 void OnVideoSampleEnd(void* pContext);
+// The decoder as a sink of access units: the record when it is new, the
+// units, and the sample's end, so each picture is published with its own
+// sample.
+void DecodeAccessUnit(void* pContext, const AccessUnit& unit);
 
 // False when the open flag is clear; otherwise true when every byte was parsed
 // and every completed packet accepted (an empty span: true, nothing fed).

@@ -96,9 +96,11 @@ TEST(Options, TheCommandLineMeansWhatItSays) {
     std::string szText = std::to_string(o.bAudio) + std::to_string(o.bFullscreen) +
                          std::to_string(o.bNoWindow) + "[" + o.szRecordPath + "][" + o.szSaveDir;
     for (const std::string& szArgument : o.vecUnknown) szText += "][" + szArgument;
+    if (o.nPrerollBytes != kMaxPrerollBytes) szText += "][" + std::to_string(o.nPrerollBytes);
     return szText + "]" + o.szUsageError;
   };
   const std::string szMissing = kTextOptionValueMissingPrefix;
+  const std::string szBad = kTextOptionValueInvalidPrefix + std::string("--preroll");
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{}, "100[][]"},
       {{"--no-audio", "--fullscreen", "--no-window", "--record", "a b", "--save-dir=d"},
@@ -110,6 +112,12 @@ TEST(Options, TheCommandLineMeansWhatItSays) {
       {{"--record"}, "100[][]" + szMissing + "--record"},
       {{"--save-dir=", "--record", "a"}, "100[a][]" + szMissing + "--save-dir"},
       {{"--no-window"}, "101[][]" + std::string(kTextNoWindowWithoutRecord)},
+      {{"--preroll", "0"}, "100[][][0]"},
+      {{"--preroll", "1", "--preroll=4096"}, "100[][][4294967296]"},
+      {{"--preroll", "--no-audio"}, "100[][]" + szMissing + "--preroll"},
+      {{"--preroll="}, "100[][]" + szMissing + "--preroll"},
+      {{"--preroll", "4097"}, "100[][]" + szBad},
+      {{"--preroll", "2x"}, "100[][]" + szBad},
   };
   for (const auto& [vecArguments, szExpected] : cases) EXPECT_EQ(Read(vecArguments), szExpected);
   const std::string szFolder = testing::TempDir() + "veltrona-v\u00eddeos";

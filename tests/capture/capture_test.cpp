@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "avc/access_unit.h"
+#include "avc/avc_units.h"
 #include "capture/announcements.h"
 #include "capture/fourcc.h"
 #include "capture/item_reader.h"
@@ -31,6 +33,16 @@ std::vector<std::string> g_vecCalls;
 void Record(const char* szSlot, const uint8_t* pData, int32_t nSize) {
   g_vecCalls.push_back(szSlot + H({pData, static_cast<size_t>(nSize)}));
 }
+// An access unit as its record when new, each unit with its prefix, and its
+// end ("end*" for a keyframe).
+void RecordAccessUnit(void*, const AccessUnit& unit) {
+  if (unit.bNewRecord)
+    Record("params:", unit.record.data(), static_cast<int32_t>(unit.record.size()));
+  size_t nPosition = 0;
+  while (const auto nal = NextUnit(unit.units, nPosition))
+    Record("nal:", nal->data() - 4, static_cast<int32_t>(nal->size() + 4));
+  g_vecCalls.push_back(unit.bKeyframe ? "end*" : "end");
+}
 std::string Joined(const std::vector<std::string>& vecLines) {
   std::string szText;
   for (size_t i = 0; i < vecLines.size(); ++i) szText += (i > 0 ? " | " : "") + vecLines[i];
@@ -50,11 +62,7 @@ struct Recorder {
     g_Callbacks.onAudioData = [](void*, const uint8_t* p, int32_t n) { Record("audio:", p, n); };
     g_Callbacks.onStreamStart = [](void*) { g_vecCalls.push_back("start"); };
     g_Callbacks.onDeviceLost = [](void*) { g_vecCalls.push_back("lost"); };
-    g_Callbacks.onVideoParameterSets = [](void*, const uint8_t* p, int32_t n) {
-      Record("params:", p, n);
-    };
-    g_Callbacks.onVideoNalUnit = [](void*, const uint8_t* p, int32_t n) { Record("nal:", p, n); };
-    g_Callbacks.onVideoSampleEnd = [](void*) { g_vecCalls.push_back("end"); };
+    AddAccessUnitSink(g_Callbacks.videoSinks, RecordAccessUnit, nullptr);
     g_Callbacks.onLog = [](void*, const char* szLine) { g_vecCalls.push_back(szLine); };
   }
   ~Recorder() { g_Callbacks = previous; }
@@ -291,12 +299,12 @@ TEST(CaptureMedia, PacketsReachTheirSlots) {
   const Case cases[] = {
       {{Feed(Sbuf({Opts(1, 60), VideoFdsc(kRecord), Sdat({Hex("060501"), Hex("6588840010")})}))},
        "0",
-       "start | " + kHead + " | nal:00000003060501 | nal:000000056588840010 | end"},
+       "start | " + kHead + " | nal:00000003060501 | nal:000000056588840010 | end*"},
       // Units wait for the first description.
       {{Feed(Sbuf({unit})), Feed(Sbuf({VideoFdsc(kRecord), unit})), Feed(Sbuf({unit}))},
        "100",
        "start | error : not set video head | " + kHead +
-           " | nal:000000026501 | end | nal:000000026501 | end"},
+           " | nal:000000026501 | end* | nal:000000026501 | end*"},
       // Without sample data the whole buffer goes to the log, cut to keep the line whole.
       {{Feed(timed)}, "0", "start | " + kEmpty + Upper(H(timed)) + "\n"},
       {{Feed(big)}, "0", "start | " + kEmpty + Upper(H(First(big, 992))) + "\n"},
@@ -306,13 +314,13 @@ TEST(CaptureMedia, PacketsReachTheirSlots) {
       {{Feed(Sbuf({Spoiled(VideoFdsc(kRecord), 72), unit}))},
        "0",
        "start | CMSampleBuf.HasFormatDescription == true | " + kRec + ".size() == 0 | " + kRec +
-           " : \n | send SPS_and_PPS bFirstProcessVideo == [1] | nal:000000026501 | end"},
+           " : \n | send SPS_and_PPS bFirstProcessVideo == [1] | nal:000000026501 | end*"},
       // A unit running past the data ends the walk (the whole units before it end
       // the sample); an unusable buffer gives nothing.
       {{Feed(Sbuf({VideoFdsc(kRecord), Item("sdat", Hex("00000002 6501 00000009 4102"))})),
         Feed(Sbuf({Item("sdat", Hex("ffffffff 65"))})), Feed(Sbuf({Item("sdat", Hex("000000"))}))},
        "000",
-       "start | " + kHead + " | nal:000000026501 | end"},
+       "start | " + kHead + " | nal:000000026501 | end*"},
       {{Feed(Sbuf({unit, Item("what", Hex("00"))}))}, "1", "start"},
       // Audio: the format, the data, and the timing marks (first and last
       // presentation and local time in ms); no time scale, no mark.
@@ -522,12 +530,16 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   for (int i = 0; i < nSent; ++i) {
     const vtest::DeviceSample& sample = samples[static_cast<size_t>(i) % samples.size()];
     if (!sample.record.empty()) szExpected += "params:" + H(sample.record) + " | ";
-    for (const Bytes& unit : sample.units) szExpected += "nal:" + H(unit) + " | ";
-    szExpected += "end | ";
+    Bytes picture;
+    for (const Bytes& unit : sample.units) {
+      szExpected += "nal:" + H(unit) + " | ";
+      picture.insert(picture.end(), unit.begin(), unit.end());
+    }
+    szExpected += HasIdrSlice(picture) ? "end* | " : "end | ";
   }
   for (const std::string& szCall : g_vecCalls) {
     const bool bMedia = szCall.starts_with("params:") || szCall.starts_with("nal:");
-    szMedia += bMedia || szCall == "end" ? szCall + " | " : "";
+    szMedia += bMedia || szCall.starts_with("end") ? szCall + " | " : "";
     EXPECT_FALSE(szCall.starts_with("warning") || szCall.starts_with("error")) << szCall;
   }
   EXPECT_TRUE(szMedia == szExpected);

@@ -216,6 +216,8 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
     s.bAudioClockStarted = s.bFirstAsynNotified = true;
     s.bAudioHeadMissing = s.bFirstProcessVideo = false;
     s.vecNeedPacket.assign(20, 1);
+    s.vecVideoRecord.assign(20, 1);
+    s.bVideoRecordNew = true;
     s.nRunState.store(c.nRunState);
     testing::internal::CaptureStdout();
     EXPECT_EQ(CaptureThreadProc(&s), 0u);
@@ -228,8 +230,10 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
               std::tuple(0u, 0u, 0u, 0u, 0u, 0u, 0u, 0u, 0, ClockTicks(), ClockTicks()));
     EXPECT_EQ(std::tuple(s.bAudioClockStarted, s.bFirstAsynNotified, s.bAudioHeadMissing,
                          s.bFirstProcessVideo, IsConfigFound(s.MuxConfig), s.QtConfig.byInEndpoint,
-                         s.nRunState.load(), s.pDevHandle, s.pDevice, s.vecNeedPacket.size()),
-              std::tuple(false, false, true, true, false, 0, kRunStopped, nullptr, nullptr, 0u));
+                         s.nRunState.load(), s.pDevHandle, s.pDevice, s.vecNeedPacket.size(),
+                         s.vecVideoRecord.size(), s.bVideoRecordNew),
+              std::tuple(false, false, true, true, false, 0, kRunStopped, nullptr, nullptr, 0u, 0u,
+                         false));
   }
   std::string szSerials = "szSerialNumber : \n";
   for (int i = 0; i < 7; ++i) szSerials += "szSerialNumber : " + std::string(kSerial) + "\n";

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "avc/avc_units.h"
 #include "record/avc_stream.h"
 #include "record/png_file.h"
 #include "support/h264_maker.h"
@@ -94,7 +95,7 @@ TEST_P(MediaFileTest, KeepsEveryPictureTheSoundAndTheTimes) {
   for (size_t i = 0; i < pictures.size(); ++i) {
     const int64_t i64Time = static_cast<int64_t>(i) * kFrameUs;
     const int64_t i64PictureTime = i == 5 || i == 6 ? 4 * kFrameUs : i64Time;  // a repeat, one back
-    ASSERT_TRUE(WriteVideo(file, pictures[i].units, IsKeyframe(pictures[i].units),
+    ASSERT_TRUE(WriteVideo(file, pictures[i].units, HasIdrSlice(pictures[i].units),
                            pictures[i].record, i64PictureTime));
     const Bytes sound = Sound(static_cast<int>(i));
     const bool bLate = i + 1 == pictures.size();  // 100 ms late: 4800 frames of silence first

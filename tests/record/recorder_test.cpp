@@ -12,7 +12,8 @@
 #include <filesystem>
 #include <mutex>
 
-#include "record/avc_stream.h"
+#include "avc/access_unit.h"
+#include "avc/avc_units.h"
 #include "support/h264_maker.h"
 #include "support/media_read.h"
 #include "support/reference_decode.h"
@@ -70,15 +71,14 @@ class RecorderTest : public ::testing::Test {
       const int64_t i64Ns = static_cast<int64_t>(i) * kFrameNs;
       g_qwTicks = qwTicksBase + static_cast<uint64_t>(i64Ns / 1000000);
       const DeviceSample& sample = m_Samples[i];
-      if (!sample.record.empty())
-        RecorderParameterSets(*m_pRecorder, sample.record.data(),
-                              static_cast<int32_t>(sample.record.size()));
-      RecorderSampleTime(*m_pRecorder, true, i64Ns, kNs);
+      if (!sample.record.empty()) m_Record = sample.record;
+      Bytes picture;
       for (const Bytes& unit : sample.units)
-        RecorderNalUnit(*m_pRecorder, unit.data(), static_cast<int32_t>(unit.size()));
-      RecorderSampleEnd(*m_pRecorder, g_qwTicks);
+        picture.insert(picture.end(), unit.begin(), unit.end());
+      RecorderAccessUnit(m_pRecorder.get(), {picture, m_Record, !sample.record.empty(), i64Ns, kNs,
+                                             g_qwTicks, HasIdrSlice(picture)});
       const Bytes sound(800 * 4, static_cast<uint8_t>(i));
-      RecorderSampleTime(*m_pRecorder, false, i64Ns * 48000 / kNs, 48000);
+      RecorderSoundTime(*m_pRecorder, i64Ns * 48000 / kNs, 48000);
       RecorderAudioData(*m_pRecorder, sound.data(), static_cast<int32_t>(sound.size()), g_qwTicks);
     }
   }
@@ -93,6 +93,7 @@ class RecorderTest : public ::testing::Test {
                              .string();
   H264Stream m_Stream;
   std::vector<DeviceSample> m_Samples;
+  Bytes m_Record;  // in force
   std::vector<ReferencePicture> m_Reference;
   std::unique_ptr<Recorder> m_pRecorder;
 };
@@ -100,7 +101,8 @@ class RecorderTest : public ::testing::Test {
 // Started between keyframes: the file begins with the last keyframe received
 // and every picture since, so its first picture decodes. Past the pre-roll's
 // bound (room for any one keyframe, not for one with the four pictures and
-// five pieces of sound after it) it begins at the next keyframe, and says so.
+// five pieces of sound after it; or none at all) it begins at the next
+// keyframe, and says so.
 TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
   size_t nBound = 0, nFirstFive = 5 * 800 * 4;
   for (size_t i = 0; i < m_Samples.size(); ++i) {
@@ -114,7 +116,8 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
     size_t nMaxPrerollBytes, nFirst;
     RecordEvent started;
   } cases[] = {{kMaxPrerollBytes, 10, RecordEvent::Started},
-               {nBound, 20, RecordEvent::StartedAtNextKeyframe}};
+               {nBound, 20, RecordEvent::StartedAtNextKeyframe},
+               {0, 20, RecordEvent::StartedAtNextKeyframe}};
   for (const auto& c : cases) {
     g_Events.clear();
     std::remove(m_szPath.c_str());  // else the second recording goes to "... (2).mkv"
@@ -170,8 +173,7 @@ TEST_F(RecorderTest, WhatDoesNotFitTheQueueIsDroppedAndTold) {
   while (!g_bWriterWaiting) usleep(1000);
   const Bytes records[] = {m_Samples[0].record, Bytes(m_Samples[0].record.size(), 0x01)};
   for (int i = 1; i <= 700000; ++i)
-    RecorderParameterSets(*m_pRecorder, records[i % 2].data(),
-                          static_cast<int32_t>(records[i % 2].size()));
+    RecorderAccessUnit(m_pRecorder.get(), {{}, records[i % 2], true});
   const Bytes sound(1 << 20, 0);
   for (int i = 0; i < 70; ++i)
     RecorderAudioData(*m_pRecorder, sound.data(), static_cast<int32_t>(sound.size()), 700 + i);
@@ -245,7 +247,7 @@ TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
       sample.i64TimeUs = static_cast<int64_t>(i) * 16667;
       for (const Bytes& unit : samples[i].units)
         sample.vecData.insert(sample.vecData.end(), unit.begin(), unit.end());
-      sample.bKeyframe = IsKeyframe(sample.vecData);
+      sample.bKeyframe = HasIdrSlice(sample.vecData);
       WriterVideo(writer, sample, 0);
       if (i == 3) WriterLost(writer, 1000, 3500);
     }

@@ -10,7 +10,6 @@
 #include <tuple>
 #include <vector>
 
-#include "record/avc_stream.h"
 #include "record/file_names.h"
 #include "record/record_sample.h"
 
@@ -213,56 +212,6 @@ TEST(FileNames, DateAndTimeAndNeverAnExistingFile) {
   EXPECT_EQ(FileNameOf("a.mp4"), "a.mp4");
   EXPECT_EQ(JoinPath("", "a"), "a");
   EXPECT_EQ(JoinPath("/x/", "a"), "/x/a");
-}
-
-// Keyframes are found by their IDR slice, in units of any length; a length
-// that runs past the picture ends the walk.
-TEST(AvcStream, FindsKeyframesWithinThePicture) {
-  using Bytes = std::vector<uint8_t>;
-  Bytes large = {0, 0x01, 0x11, 0x70, 0x41};  // a non-IDR slice of more than 64 KiB
-  large.resize(4 + 70000, 0);
-  const Bytes idr = {0, 0, 0, 2, 0x65, 0x88};
-  Bytes largeThenIdr = large;
-  largeThenIdr.insert(largeThenIdr.end(), idr.begin(), idr.end());
-  const std::pair<Bytes, bool> cases[] = {
-      {idr, true},
-      {{0, 0, 0, 2, 0x41, 0x9A}, false},
-      {largeThenIdr, true},
-      {{0, 0, 0, 2, 0x41, 0x00, 0, 0, 0, 8, 0x65, 0x88, 0x84}, false},  // cut short
-      {{0, 0, 0, 0, 0, 0, 0, 2, 0x65, 0x88}, true},                     // an empty unit
-      {{0, 0, 0}, false},
-  };
-  for (size_t i = 0; i < std::size(cases); ++i)
-    EXPECT_EQ(IsKeyframe(cases[i].first), cases[i].second) << i;
-}
-
-// Parameter sets out of a configuration record, as units for the file, and
-// the record as a file's header holds it; a record that ends early gives none.
-TEST(AvcStream, ParameterSetsOfARecordAndWhereItEndsEarly) {
-  using Bytes = std::vector<uint8_t>;
-  Bytes longSps(300, 0x42);  // a length of more than one byte
-  longSps[0] = 0x67;
-  Bytes two = {1, 0x64, 0, 0x1F, 0xFC, 0xE2, 0, 2, 0x67, 0x01, 0x01, 0x2C};
-  two.insert(two.end(), longSps.begin(), longSps.end());
-  two.insert(two.end(), {1, 0, 1, 0x68});
-  Bytes twoUnits = {0, 0, 0, 2, 0x67, 0x01, 0, 0, 1, 0x2C};
-  twoUnits.insert(twoUnits.end(), longSps.begin(), longSps.end());
-  twoUnits.insert(twoUnits.end(), {0, 0, 0, 1, 0x68});
-  const std::pair<Bytes, Bytes> cases[] = {
-      {two, twoUnits},
-      {{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 1, 0, 1, 0x68}, {0, 0, 0, 1, 0x68}},  // no SPS
-      {{1, 0x64, 0, 0x1F, 0xFF}, {}},                                       // before the count
-      {{1, 0x64, 0, 0x1F, 0xFF, 0xE1, 0, 3, 0x67, 0x42}, {}},               // a unit cut short
-      {{1, 0x64, 0, 0x1F, 0xFF, 0xE1, 0, 1, 0x67}, {}},                     // no PPS count
-      {{1, 0x64, 0, 0x1F, 0xFF, 0xE1, 0, 1, 0x67, 1, 0}, {}},               // half a length
-      {{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, {}},                              // no units at all
-  };
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(ParameterSetUnits(cases[i].first), cases[i].second) << i;
-    Bytes header = cases[i].second.empty() ? Bytes{} : cases[i].first;
-    if (!header.empty()) header[4] |= 0x03;
-    EXPECT_EQ(FileRecord(cases[i].first), header) << i;
-  }
 }
 
 }  // namespace
