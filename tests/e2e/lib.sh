@@ -47,6 +47,61 @@ make_stream() {
   ffmpeg -v error -y -i "$1" -update 1 -f image2 "$1.png"
 }
 
+# make_colour_stream <file> <tv|pc>: four flat fields of saturated colour,
+# tagged BT.709 in limited (tv) or full (pc) range; and the picture as FFmpeg
+# converts it to RGB, in <file>.png.
+make_colour_stream() {
+  ffmpeg -v error -y -f lavfi -i "color=c=0xd02010:size=320x240:rate=30:duration=2,
+    drawbox=x=160:y=0:w=160:h=120:color=0x20c040:t=fill,
+    drawbox=x=0:y=120:w=160:h=120:color=0x2030e0:t=fill,
+    drawbox=x=160:y=120:w=160:h=120:color=0xe0a070:t=fill" \
+    -c:v libx264 -preset veryfast -pix_fmt yuv420p -bf 0 -colorspace bt709 \
+    -color_primaries bt709 -color_trc bt709 -color_range "$2" -bsf:v h264_mp4toannexb -f h264 "$1"
+  [[ $(ffprobe -v error -show_entries stream=color_space,color_range -of csv=p=0 "$1") == "$2,bt709" ]] ||
+    fail "$1 is not tagged BT.709 $2"
+  ffmpeg -v error -y -i "$1" -pix_fmt rgb24 -update 1 -f image2 "$1.png"
+}
+
+# rgb_at <png> <x> <y>: the pixel's red, green and blue, 0 to 255.
+rgb_at() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)] %[fx:int(255*p{$2,$3}.g+0.5)] %[fx:int(255*p{$2,$3}.b+0.5)]\n" info:
+}
+
+# colours_shown <window> <picture.png>: the middle of each quarter of the
+# picture, in the window's letter-boxed rectangle, within 3 levels of it.
+colours_shown() {
+  import -window "$1" "$WORK/shot.png" || return 1
+  local cw ch w h qx qy a b
+  read -r cw ch < <(identify -format '%w %h\n' "$WORK/shot.png")
+  read -r w h < <(identify -format '%w %h\n' "$2")
+  for qx in 1 3; do
+    for qy in 1 3; do
+      read -r sx sy < <(awk -v cw="$cw" -v ch="$ch" -v w="$w" -v h="$h" -v qx="$qx" -v qy="$qy" 'BEGIN {
+        rx = cw / w; ry = ch / h; s = (rx < ry) ? rx : ry; dw = int(s * w); dh = int(s * h)
+        printf "%d %d\n", int((cw - dw) / 2 + dw * qx / 4), int((ch - dh) / 2 + dh * qy / 4) }')
+      a=$(rgb_at "$WORK/shot.png" "$sx" "$sy")
+      b=$(rgb_at "$2" $((w * qx / 4)) $((h * qy / 4)))
+      echo "window ($a), FFmpeg ($b)"
+      within_3 "$a" "$b" || return 1
+    done
+  done
+}
+
+# within_3 "r g b" "r g b": no channel more than 3 levels apart.
+within_3() {
+  awk -v a="$1" -v b="$2" 'BEGIN { split(a, x, " "); split(b, y, " ")
+    for (i = 1; i <= 3; i++) { d = x[i] - y[i]; if (d > 3 || d < -3) exit 1 } }'
+}
+
+# same_within_3 <a.png> <b.png>: same size, no channel of any pixel more than 3 levels apart.
+same_within_3() {
+  [[ $(identify -format '%wx%h' "$1") == $(identify -format '%wx%h' "$2") ]] || return 1
+  local peak
+  peak=$({ compare -metric PAE "$1" "$2" null: 2>&1 || true; } | sed -E 's/.*\((.*)\).*/\1/')
+  echo "peak difference $peak"
+  awk -v p="$peak" 'BEGIN { exit !(p * 255 <= 3.01) }'
+}
+
 # run_program <scenario> <stream> [udid [option...]]: starts the program in the background.
 run_program() {
   # Nothing of an earlier run is read as this one's.

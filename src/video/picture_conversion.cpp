@@ -1,7 +1,8 @@
-// One decoded picture to 32-bit BGRA with libswscale (SWS_POINT, same size).
-#include <cstring>
+// Decoded pictures to 32-bit BGRA with libswscale: at full size for the
+// screenshot (SWS_POINT, exact), or at the window's size.
+#include "video/picture_conversion.h"
 
-#include "video/video_decoder.h"
+#include <cstring>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -85,24 +86,63 @@ void SliceSource(const AVFrame* pFrame, const PlaneLayout& layout, int nRow, int
   }
 }
 
-SwsContext* MakeScaler(int nWidth, int nHeight, int32_t nFormat) {
-  return sws_getContext(nWidth, nHeight, static_cast<AVPixelFormat>(nFormat), nWidth, nHeight,
-                        AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr);
+SwsContext* MakeScaler(int nWidth, int nHeight, int32_t nFormat, int nOutWidth, int nOutHeight,
+                       int nFlags) {
+  return sws_getContext(nWidth, nHeight, static_cast<AVPixelFormat>(nFormat), nOutWidth, nOutHeight,
+                        AV_PIX_FMT_BGRA, nFlags, nullptr, nullptr, nullptr);
 }
 
-void ReleaseScalers(VideoDecoder& decoder) {
-  sws_freeContext(decoder.scaler);
-  sws_freeContext(decoder.scalerTail);
-  decoder.scaler = nullptr;
-  decoder.scalerTail = nullptr;
-  decoder.nScalerWidth = 0;
-  decoder.nScalerHeight = 0;
-  decoder.nScalerFormat = -1;
+bool IsJpegFormat(int32_t nFormat) {
+  return nFormat == AV_PIX_FMT_YUVJ420P || nFormat == AV_PIX_FMT_YUVJ422P ||
+         nFormat == AV_PIX_FMT_YUVJ444P || nFormat == AV_PIX_FMT_YUVJ440P ||
+         nFormat == AV_PIX_FMT_YUVJ411P;
+}
+
+// As FFmpeg's scale filter does by default: the matrix of the picture's colour
+// space (an unknown one is BT.601) and its range, to full-range RGB.
+void FollowColourDescription(SwsContext* pScaler, const AVFrame* pFrame) {
+  if (pScaler == nullptr) return;
+  const int* pnTable = sws_getCoefficients(pFrame->colorspace);
+  sws_setColorspaceDetails(pScaler, pnTable, IsFullRange(pFrame) ? 1 : 0, pnTable, 1, 0, 1 << 16,
+                           1 << 16);
+}
+
+// Remakes the scalers when the picture, the output size or the colour
+// description changed; false when one cannot be made.
+bool EnsureScalers(PictureScaler& s, const AVFrame* pFrame, int nFirstWidth, int nRestWidth,
+                   int nOutWidth, int nOutHeight, int nFlags) {
+  const bool bFull = IsFullRange(pFrame);
+  if (s.scaler != nullptr && s.nWidth == pFrame->width && s.nHeight == pFrame->height &&
+      s.nFormat == pFrame->format && s.nOutWidth == nOutWidth && s.nOutHeight == nOutHeight &&
+      s.nColourSpace == pFrame->colorspace && s.bFullRange == bFull) {
+    return true;
+  }
+  ReleasePictureScaler(s);
+  const int h = pFrame->height;
+  s.scaler = MakeScaler(nFirstWidth, h, pFrame->format,
+                        nFirstWidth == pFrame->width ? nOutWidth : nFirstWidth, nOutHeight, nFlags);
+  if (s.scaler != nullptr && nRestWidth > 0) {
+    s.scalerTail = MakeScaler(nRestWidth, h, pFrame->format, nRestWidth, h, nFlags);
+  }
+  if (s.scaler == nullptr || (nRestWidth > 0 && s.scalerTail == nullptr)) {
+    ReleasePictureScaler(s);
+    return false;
+  }
+  FollowColourDescription(s.scaler, pFrame);
+  FollowColourDescription(s.scalerTail, pFrame);
+  s.nWidth = pFrame->width;
+  s.nHeight = h;
+  s.nFormat = pFrame->format;
+  s.nOutWidth = nOutWidth;
+  s.nOutHeight = nOutHeight;
+  s.nColourSpace = pFrame->colorspace;
+  s.bFullRange = bFull;
+  return true;
 }
 
 }  // namespace
 
-bool ConvertFrameToBgra(VideoDecoder& decoder, const AVFrame* pFrame, std::vector<uint8_t>& out) {
+bool ConvertFrameToBgra(PictureScaler& scaler, const AVFrame* pFrame, std::vector<uint8_t>& out) {
   const int32_t nWidth = pFrame->width;
   const int32_t nHeight = pFrame->height;
   const int32_t nFormat = pFrame->format;
@@ -118,21 +158,10 @@ bool ConvertFrameToBgra(VideoDecoder& decoder, const AVFrame* pFrame, std::vecto
     nDirect = 0;  // one band, all through the scratch area
   }
   const int nRest = nWidth - nDirect;
-  if (decoder.scaler == nullptr || decoder.nScalerWidth != nWidth ||
-      decoder.nScalerHeight != nHeight || decoder.nScalerFormat != nFormat) {
-    ReleaseScalers(decoder);
-    decoder.scaler = MakeScaler(nDirect > 0 ? nDirect : nRest, nHeight, nFormat);
-    if (decoder.scaler != nullptr && nDirect > 0 && nRest > 0) {
-      decoder.scalerTail = MakeScaler(nRest, nHeight, nFormat);
-    }
-    if (decoder.scaler == nullptr || (nDirect > 0 && nRest > 0 && decoder.scalerTail == nullptr)) {
-      ReleaseScalers(decoder);
-      out.clear();
-      return false;
-    }
-    decoder.nScalerWidth = nWidth;
-    decoder.nScalerHeight = nHeight;
-    decoder.nScalerFormat = nFormat;
+  if (!EnsureScalers(scaler, pFrame, nDirect > 0 ? nDirect : nRest, nDirect > 0 ? nRest : 0, nWidth,
+                     nHeight, SWS_POINT)) {
+    out.clear();
+    return false;
   }
   const int nSize = av_image_get_buffer_size(AV_PIX_FMT_BGRA, nWidth, nHeight, 1);
   if (nSize <= 0) {
@@ -145,19 +174,19 @@ bool ConvertFrameToBgra(VideoDecoder& decoder, const AVFrame* pFrame, std::vecto
   uint8_t* const apOut[4] = {out.data(), nullptr, nullptr, nullptr};
   const int anOutStride[4] = {static_cast<int>(nRowBytes), 0, 0, 0};
   if (nRest == 0) {
-    sws_scale(decoder.scaler, pFrame->data, pFrame->linesize, 0, nHeight, apOut, anOutStride);
+    sws_scale(scaler.scaler, pFrame->data, pFrame->linesize, 0, nHeight, apOut, anOutStride);
     return true;
   }
   // Scratch rows with room for a whole block more than the band, one spare row.
   const size_t nScratchStride =
       (static_cast<size_t>(4) * (nRest + kColumnBlock) + 63) & ~size_t{63};
   const size_t nScratchSize = nScratchStride * (static_cast<size_t>(nHeight) + 1);
-  if (decoder.vecScratch.size() < nScratchSize) {
-    decoder.vecScratch.resize(nScratchSize);
+  if (scaler.vecScratch.size() < nScratchSize) {
+    scaler.vecScratch.resize(nScratchSize);
   }
-  uint8_t* const apScratch[4] = {decoder.vecScratch.data(), nullptr, nullptr, nullptr};
+  uint8_t* const apScratch[4] = {scaler.vecScratch.data(), nullptr, nullptr, nullptr};
   const int anScratchStride[4] = {static_cast<int>(nScratchStride), 0, 0, 0};
-  SwsContext* pRestScaler = nDirect > 0 ? decoder.scalerTail : decoder.scaler;
+  SwsContext* pRestScaler = nDirect > 0 ? scaler.scalerTail : scaler.scaler;
   const size_t nBandBytes = static_cast<size_t>(4) * nRest;
   // Row stripes in order (what sws_scale asks of slices); a format that cannot
   // be cut goes in one stripe.
@@ -168,7 +197,7 @@ bool ConvertFrameToBgra(VideoDecoder& decoder, const AVFrame* pFrame, std::vecto
     const uint8_t* apSource[4];
     if (nDirect > 0) {
       SliceSource(pFrame, layout, nRow, 0, apSource);
-      sws_scale(decoder.scaler, apSource, pFrame->linesize, nRow, nRows, apOut, anOutStride);
+      sws_scale(scaler.scaler, apSource, pFrame->linesize, nRow, nRows, apOut, anOutStride);
     }
     if (bCuttable) {
       SliceSource(pFrame, layout, nRow, nDirect, apSource);
@@ -184,8 +213,58 @@ bool ConvertFrameToBgra(VideoDecoder& decoder, const AVFrame* pFrame, std::vecto
         nDone > 0 && nRowsCopied + nDone <= nHeight ? nRowsCopied + nDone : nRowsCopied;
     for (; nRowsCopied < nEnd; ++nRowsCopied) {
       std::memcpy(out.data() + nRowBytes * nRowsCopied + static_cast<size_t>(4) * nDirect,
-                  decoder.vecScratch.data() + nScratchStride * nRowsCopied, nBandBytes);
+                  scaler.vecScratch.data() + nScratchStride * nRowsCopied, nBandBytes);
     }
   }
   return true;
+}
+
+bool ConvertPictureToSize(PictureScaler& scaler, const AVFrame* pFrame, int32_t nOutWidth,
+                          int32_t nOutHeight) {
+  if (pFrame->width <= 0 || pFrame->height <= 0 || pFrame->format < 0 || nOutWidth <= 0 ||
+      nOutHeight <= 0) {
+    return false;
+  }
+  // At the picture's own size libswscale would take its block-wise converter
+  // (see scalerTail); exact rounding keeps it on the path that fills every column.
+  const bool bSameSize = nOutWidth == pFrame->width && nOutHeight == pFrame->height;
+  if (!EnsureScalers(scaler, pFrame, pFrame->width, 0, nOutWidth, nOutHeight,
+                     SWS_BILINEAR | (bSameSize ? SWS_ACCURATE_RND : 0))) {
+    return false;
+  }
+  // Rows with a whole block to spare and one spare row: whatever a converter
+  // writes past the picture lands in the buffer.
+  const size_t nStride = (static_cast<size_t>(4) * (nOutWidth + kColumnBlock) + 63) & ~size_t{63};
+  const size_t nSize = nStride * (static_cast<size_t>(nOutHeight) + 1);
+  if (scaler.vecOut.size() != nSize) scaler.vecOut.resize(nSize);
+  scaler.nOutStride = static_cast<int32_t>(nStride);
+  uint8_t* const apOut[4] = {scaler.vecOut.data(), nullptr, nullptr, nullptr};
+  const int anOutStride[4] = {scaler.nOutStride, 0, 0, 0};
+  return sws_scale(scaler.scaler, pFrame->data, pFrame->linesize, 0, pFrame->height, apOut,
+                   anOutStride) > 0;
+}
+
+void ReleasePictureScaler(PictureScaler& scaler) {
+  sws_freeContext(scaler.scaler);
+  sws_freeContext(scaler.scalerTail);
+  scaler.scaler = nullptr;
+  scaler.scalerTail = nullptr;
+  scaler.nWidth = scaler.nHeight = scaler.nOutWidth = scaler.nOutHeight = 0;
+  scaler.nFormat = scaler.nColourSpace = -1;
+}
+
+bool IsFullRange(const AVFrame* pFrame) {
+  return pFrame->color_range == AVCOL_RANGE_JPEG || IsJpegFormat(pFrame->format);
+}
+
+PictureMatrix MatrixOf(const AVFrame* pFrame) {
+  // By libswscale's own tables, so that a renderer's fixed mode is chosen
+  // exactly where libswscale would apply that matrix.
+  const int* pnTable = sws_getCoefficients(pFrame->colorspace);
+  const auto same = [pnTable](int nSpace) {
+    return std::memcmp(pnTable, sws_getCoefficients(nSpace), 4 * sizeof(int)) == 0;
+  };
+  if (same(SWS_CS_ITU601)) return PictureMatrix::Bt601;
+  if (same(SWS_CS_ITU709)) return PictureMatrix::Bt709;
+  return PictureMatrix::Other;
 }
