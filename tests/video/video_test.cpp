@@ -290,30 +290,16 @@ TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
 }
 
 AVFrame* FlatFrame(int w, int h, const uint8_t anYuv[3], AVColorSpace space, AVColorRange range,
-                   AVPixelFormat format = AV_PIX_FMT_YUV420P) {
+                   bool bJpegFormat = false) {
   AVFrame* pFrame = av_frame_alloc();
   pFrame->width = w;
   pFrame->height = h;
-  pFrame->format = format;
+  pFrame->format = bJpegFormat ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
   pFrame->colorspace = space;
   pFrame->color_range = range;
   if (av_frame_get_buffer(pFrame, 0) != 0) std::abort();
-  // Planar 8-bit, planar 10-bit (the value times 4) or NV12 (U and V interleaved).
-  const bool bTen = format == AV_PIX_FMT_YUV420P10LE;
-  for (int p = 0; p < 3 && pFrame->data[p] != nullptr; ++p) {
-    const int nRows = p == 0 ? h : (h + 1) / 2;
-    for (int y = 0; y < nRows; ++y) {
-      uint8_t* pRow = pFrame->data[p] + static_cast<ptrdiff_t>(y) * pFrame->linesize[p];
-      for (int i = 0; i < pFrame->linesize[p] / (bTen ? 2 : 1); ++i) {
-        const uint8_t v = format == AV_PIX_FMT_NV12 && p == 1 ? anYuv[1 + i % 2] : anYuv[p];
-        if (bTen) {
-          pRow[2 * i] = static_cast<uint8_t>(v << 2);
-          pRow[2 * i + 1] = static_cast<uint8_t>(v >> 6);
-        } else {
-          pRow[i] = v;
-        }
-      }
-    }
+  for (int p = 0; p < 3; ++p) {
+    std::fill_n(pFrame->data[p], pFrame->linesize[p] * (p == 0 ? h : (h + 1) / 2), anYuv[p]);
   }
   return pFrame;
 }
@@ -321,74 +307,30 @@ AVFrame* FlatFrame(int w, int h, const uint8_t anYuv[3], AVColorSpace space, AVC
 // The stream's matrix and range, as FFmpeg's scale filter reads them, at full size and scaled
 // (the window), and what a renderer with fixed modes is told.
 TEST(Conversion, FollowsTheColourDescription) {
-  struct Row {
+  using M = PictureMatrix;
+  const struct {
     uint8_t anYuv[3];
     AVColorSpace space;
     AVColorRange range;
-    AVPixelFormat format;
+    bool bJpegFormat;
     int anRgb[3];
-    PictureMatrix matrix;
-    bool bFull;
-  };
-  const Row rows[] = {
+    M matrix;
+  } rows[] = {
       // BT.709 red; read as BT.601 it would be (233, 0, 2).
-      {{63, 102, 240},
-       AVCOL_SPC_BT709,
-       AVCOL_RANGE_MPEG,
-       AV_PIX_FMT_YUV420P,
-       {255, 0, 0},
-       PictureMatrix::Bt709,
-       false},
-      {{63, 102, 240},
-       AVCOL_SPC_UNSPECIFIED,
-       AVCOL_RANGE_UNSPECIFIED,
-       AV_PIX_FMT_YUV420P,
-       {233, 0, 2},
-       PictureMatrix::Bt601,
-       false},
-      {{63, 102, 240},
-       AVCOL_SPC_SMPTE170M,
-       AVCOL_RANGE_MPEG,
-       AV_PIX_FMT_NV12,
-       {233, 0, 2},
-       PictureMatrix::Bt601,
-       false},
+      {{63, 102, 240}, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG, false, {255, 0, 0}, M::Bt709},
+      {{63, 102, 240}, AVCOL_SPC_UNSPECIFIED, AVCOL_RANGE_MPEG, false, {233, 0, 2}, M::Bt601},
+      {{63, 102, 240}, AVCOL_SPC_SMPTE170M, AVCOL_RANGE_MPEG, false, {233, 0, 2}, M::Bt601},
+      {{63, 102, 240}, AVCOL_SPC_BT2020_NCL, AVCOL_RANGE_MPEG, false, {243, 0, 0}, M::Other},
       // Full-range BT.709 (128, 64, 32); read as limited it would be (129, 56, 20).
-      {{75, 105, 161},
-       AVCOL_SPC_BT709,
-       AVCOL_RANGE_JPEG,
-       AV_PIX_FMT_YUV420P,
-       {128, 64, 32},
-       PictureMatrix::Bt709,
-       true},
-      {{75, 105, 161},
-       AVCOL_SPC_BT709,
-       AVCOL_RANGE_UNSPECIFIED,
-       AV_PIX_FMT_YUVJ420P,
-       {128, 64, 32},
-       PictureMatrix::Bt709,
-       true},
-      {{63, 102, 240},
-       AVCOL_SPC_BT709,
-       AVCOL_RANGE_MPEG,
-       AV_PIX_FMT_YUV420P10LE,
-       {255, 0, 0},
-       PictureMatrix::Bt709,
-       false},
-      {{63, 102, 240},
-       AVCOL_SPC_BT2020_NCL,
-       AVCOL_RANGE_MPEG,
-       AV_PIX_FMT_YUV420P,
-       {243, 0, 0},
-       PictureMatrix::Other,
-       false},
+      {{75, 105, 161}, AVCOL_SPC_BT709, AVCOL_RANGE_JPEG, false, {128, 64, 32}, M::Bt709},
+      {{75, 105, 161}, AVCOL_SPC_BT709, AVCOL_RANGE_UNSPECIFIED, true, {128, 64, 32}, M::Bt709},
   };
   PictureScaler full, scaled;
-  for (const Row& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(std::to_string(&row - rows));
-    AVFrame* pFrame = FlatFrame(34, 18, row.anYuv, row.space, row.range, row.format);
+    AVFrame* pFrame = FlatFrame(34, 18, row.anYuv, row.space, row.range, row.bJpegFormat);
     EXPECT_EQ(MatrixOf(pFrame), row.matrix);
-    EXPECT_EQ(IsFullRange(pFrame), row.bFull);
+    EXPECT_EQ(IsFullRange(pFrame), row.range == AVCOL_RANGE_JPEG || row.bJpegFormat);
     std::vector<uint8_t> out;
     ASSERT_TRUE(ConvertFrameToBgra(full, pFrame, out));
     ASSERT_TRUE(ConvertPictureToSize(scaled, pFrame, 20, 11));
@@ -397,9 +339,8 @@ TEST(Conversion, FollowsTheColourDescription) {
       for (int x = 0; x < 20; ++x) {
         const uint8_t* pScaled = scaled.vecOut.data() + y * scaled.nOutStride + 4 * x;
         for (int c = 0; c < 3; ++c) {
-          const int nExpected = row.anRgb[2 - c];
-          EXPECT_NEAR(pScaled[c], nExpected, 3) << x << "," << y;
-          EXPECT_NEAR(out[4 * (y * 34 + x) + c], nExpected, 3) << x << "," << y;
+          EXPECT_NEAR(pScaled[c], row.anRgb[2 - c], 3) << x << "," << y;
+          EXPECT_NEAR(out[4 * (y * 34 + x) + c], row.anRgb[2 - c], 3) << x << "," << y;
         }
       }
     }
