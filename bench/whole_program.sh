@@ -52,6 +52,14 @@ breakdown() {
   ' "/proc/$PROGRAM_PID/smaps" | sort -rn
 }
 
+# CPU ticks (user + system) of each thread: "tid ticks", the main thread first.
+thread_ticks() {
+  local task
+  for task in /proc/$PROGRAM_PID/task/*; do
+    awk -v t="${task##*/}" '{ sub(/^.*\) /, ""); print t, $12 + $13 }' "$task/stat" 2>/dev/null || true
+  done | sort -k1,1n
+}
+
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 start_xvfb
@@ -73,6 +81,7 @@ for ((run = 1; run <= RUNS; ++run)); do
     exit 1
   }
   nFirst=$(needs_sent)
+  thread_ticks >"$WORK/ticks_start.txt"
   nPeak=0
   end=$((SECONDS + SECONDS_STREAMING))
   while [[ $SECONDS -lt $end ]]; do
@@ -84,6 +93,14 @@ for ((run = 1; run <= RUNS; ++run)); do
     sleep 0.2
   done
   nPictures=$(($(needs_sent) - nFirst))
+  thread_ticks >"$WORK/ticks_end.txt"
+  # The main thread draws the window (the renderer); the busiest other one is
+  # the capture thread (decode and publish).
+  awk -v pid="$PROGRAM_PID" -v n="$nPictures" -v hz="$(getconf CLK_TCK)" '
+    NR == FNR { start[$1] = $2; next }
+    { d = $2 - start[$1]; if ($1 == pid) main = d; else if (d > busiest) busiest = d }
+    END { printf "  CPU per picture: renderer (main thread) %.2f ms, capture thread %.2f ms\n",
+      main * 1000 / hz / n, busiest * 1000 / hz / n }' "$WORK/ticks_start.txt" "$WORK/ticks_end.txt"
   cp "/proc/$PROGRAM_PID/smaps_rollup" "$WORK/rollup.txt"
   breakdown >"$WORK/breakdown.txt"
   nHwm=$(field VmHWM)
