@@ -86,10 +86,17 @@ void SliceSource(const AVFrame* pFrame, const PlaneLayout& layout, int nRow, int
   }
 }
 
+// A full-range "J" format goes in as its plain twin: the range is set with
+// the colour details (libswscale warns about the J formats on every context).
 SwsContext* MakeScaler(int nWidth, int nHeight, int32_t nFormat, int nOutWidth, int nOutHeight,
                        int nFlags) {
-  return sws_getContext(nWidth, nHeight, static_cast<AVPixelFormat>(nFormat), nOutWidth, nOutHeight,
-                        AV_PIX_FMT_BGRA, nFlags, nullptr, nullptr, nullptr);
+  const AVPixelFormat format = nFormat == AV_PIX_FMT_YUVJ420P   ? AV_PIX_FMT_YUV420P
+                               : nFormat == AV_PIX_FMT_YUVJ422P ? AV_PIX_FMT_YUV422P
+                               : nFormat == AV_PIX_FMT_YUVJ444P
+                                   ? AV_PIX_FMT_YUV444P
+                                   : static_cast<AVPixelFormat>(nFormat);
+  return sws_getContext(nWidth, nHeight, format, nOutWidth, nOutHeight, AV_PIX_FMT_BGRA, nFlags,
+                        nullptr, nullptr, nullptr);
 }
 
 bool IsJpegFormat(int32_t nFormat) {
