@@ -17,12 +17,13 @@ std::atomic<uint64_t> g_qwVirtualNow{0};
 
 uint64_t ClockTicks() {
   if (g_bVirtual.load()) return g_qwVirtualNow.load();
-  // The steady clock on Windows too (the performance counter): GetTickCount64
-  // moves in steps of 15 or 16 ms, which turned a wait for a 33 ms deadline
-  // into one of 47 ms now and then.
+#ifdef _WIN32
+  return GetTickCount64();
+#else
   const auto since = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<uint64_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+#endif
 }
 
 void ClockSleep(uint32_t nMilliseconds) {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-// Milliseconds of a monotonic clock, to the millisecond on every platform.
+// Milliseconds of a monotonic clock (the system's uptime clock on Windows).
 uint64_t ClockTicks();
 
 // Sleeps the calling thread; under the virtual clock, advances time instead.
