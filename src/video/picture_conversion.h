@@ -55,7 +55,7 @@ bool IsFullRange(const AVFrame* pFrame);
 // or when no scaler can be made. out's storage is reused when it has the size.
 bool ConvertFrameToBgra(PictureScaler& scaler, const AVFrame* pFrame, std::vector<uint8_t>& out);
 
-// Converts pFrame to BGRA at nOutWidth x nOutHeight (bilinear), into
+// Converts pFrame to BGRA at nOutWidth x nOutHeight (fast bilinear), into
 // scaler.vecOut (rows of scaler.nOutStride bytes, each with room past the
 // picture): the window's letter-boxed rectangle, so no full-size picture is
 // made for it. False when the sizes are not positive or no scaler can be made.
