@@ -232,13 +232,17 @@ bool ConvertPictureToSize(PictureScaler& scaler, const AVFrame* pFrame, int32_t 
       nOutHeight <= 0) {
     return false;
   }
-  // Two taps, as a GPU's linear sampling of the texture does on Linux: the
-  // full filter of SWS_BILINEAR costs twice as much at a third of the size.
-  // At the picture's own size libswscale would take its block-wise converter
-  // (see scalerTail); exact rounding keeps it on the path that fills every column.
+  // Shrinking (a phone's picture in a window), two taps, as a GPU's linear
+  // sampling of the texture does on Linux: SWS_BILINEAR's full filter costs
+  // twice as much there. Growing, SWS_BILINEAR, whose two-tap variant is off
+  // by more. At the picture's own size libswscale would take its block-wise
+  // converter (see scalerTail); exact rounding keeps it on the path that
+  // fills every column.
   const bool bSameSize = nOutWidth == pFrame->width && nOutHeight == pFrame->height;
-  if (!EnsureScalers(scaler, pFrame, pFrame->width, 0, nOutWidth, nOutHeight,
-                     SWS_FAST_BILINEAR | (bSameSize ? SWS_ACCURATE_RND : 0))) {
+  const bool bShrinking = nOutWidth < pFrame->width && nOutHeight < pFrame->height;
+  const int nFlags =
+      bShrinking ? SWS_FAST_BILINEAR : SWS_BILINEAR | (bSameSize ? SWS_ACCURATE_RND : 0);
+  if (!EnsureScalers(scaler, pFrame, pFrame->width, 0, nOutWidth, nOutHeight, nFlags)) {
     return false;
   }
   // Rows with a whole block to spare and one spare row: whatever a converter
