@@ -313,8 +313,9 @@ int main(int argc, char** argv) {
     }
   }
   const double dCpuRatio = Median(vecHostCpu) / Median(vecStepCpu);
-  std::printf("   thread CPU per packet: host %.3f, ffmpeg decode alone %.3f, ratio %.3f "
-              "(budget <= 1.05): %s\n",
-              Median(vecHostCpu), Median(vecStepCpu), dCpuRatio, dCpuRatio <= 1.05 ? "met" : "MISSED");
+  std::printf(
+      "   thread CPU per packet: host %.3f, ffmpeg decode alone %.3f, ratio %.3f "
+      "(budget <= 1.05): %s\n",
+      Median(vecHostCpu), Median(vecStepCpu), dCpuRatio, dCpuRatio <= 1.05 ? "met" : "MISSED");
   return 0;
 }
