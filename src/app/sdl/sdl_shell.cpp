@@ -88,8 +88,9 @@ bool SdlDrawsPlanes(const AVFrame* pFrame, Uint32& nFormat, SDL_YUV_CONVERSION_M
 bool UploadPicture(const AVFrame* pFrame, const FitRect& fit) {
   Uint32 nFormat = 0;
   SDL_YUV_CONVERSION_MODE mode = SDL_YUV_CONVERSION_BT601;
-  if (SdlDrawsPlanes(pFrame, nFormat, mode)) {
-    if (!EnsureTexture(nFormat, pFrame->width, pFrame->height, mode)) return false;
+  // A renderer without that YUV format gets the converted picture instead.
+  if (SdlDrawsPlanes(pFrame, nFormat, mode) &&
+      EnsureTexture(nFormat, pFrame->width, pFrame->height, mode)) {
     const uint8_t* const* p = pFrame->data;
     const int* n = pFrame->linesize;
     return nFormat == SDL_PIXELFORMAT_IYUV
