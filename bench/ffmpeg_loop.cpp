@@ -17,6 +17,7 @@ int64_t Nanoseconds(clockid_t clock) {
 }
 
 void ConvertPicture(FfmpegLoop& loop) {
+  if (!loop.bConvert) return;
   const AVFrame* pFrame = loop.pFrame;
   if (loop.pScaler == nullptr || pFrame->width != loop.nWidth || pFrame->height != loop.nHeight ||
       pFrame->format != loop.nFormat) {

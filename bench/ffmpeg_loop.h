@@ -27,6 +27,9 @@ struct FfmpegLoop {
   int nWidth = 0;
   int nHeight = 0;
   int nFormat = -1;
+  // False: decode alone (the program's capture thread converts nothing since
+  // its pictures stay YUV); the pictures are still counted.
+  bool bConvert = true;
   // Nanoseconds spent in sws_scale, summed over the pictures of this loop.
   int64_t qwConvertNs = 0;
 };

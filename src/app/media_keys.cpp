@@ -18,6 +18,11 @@
 #include "record/png_file.h"
 #include "record/recorder.h"
 #include "video/frame_store.h"
+#include "video/picture_conversion.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 namespace {
 
@@ -53,11 +58,25 @@ std::tm LocalNow() {
   return local;
 }
 
+// The shared picture converted here, at full size, on the screenshot thread:
+// the capture thread and the painter never wait for it.
+bool ConvertLatestPicture(std::vector<uint8_t>& vecPixels, int32_t& nWidth, int32_t& nHeight) {
+  AVFrame* pFrame = RefLatestFrame(g_FrameStore);
+  if (pFrame == nullptr) return false;
+  PictureScaler scaler;
+  const bool bConverted = ConvertFrameToBgra(scaler, pFrame, vecPixels);
+  ReleasePictureScaler(scaler);
+  nWidth = bConverted ? pFrame->width : 0;
+  nHeight = bConverted ? pFrame->height : 0;
+  av_frame_free(&pFrame);
+  return bConverted;
+}
+
 void SaveScreenshot(const std::tm& asked) {
   std::vector<uint8_t> vecPixels;
   int32_t nWidth = 0;
   int32_t nHeight = 0;
-  if (!CopyLatestFrame(g_FrameStore, vecPixels, nWidth, nHeight)) {
+  if (!ConvertLatestPicture(vecPixels, nWidth, nHeight)) {
     Tell(kTextNoPictureYet);
     Log("screenshot: no picture yet");
     return;

@@ -3,6 +3,10 @@
 #include <atomic>
 #include <utility>
 
+extern "C" {
+#include <libavutil/frame.h>
+}
+
 FrameStore g_FrameStore;
 
 namespace {
@@ -10,37 +14,29 @@ std::atomic<void (*)(void*)> g_pfnNotify{nullptr};
 std::atomic<void*> g_pNotifyContext{nullptr};
 }  // namespace
 
-void PublishFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t nWidth,
-                  int32_t nHeight) {
-  std::lock_guard<std::mutex> lock(store.mutex);
-  store.width = nWidth;
-  store.height = nHeight;
-  store.pixels.swap(vecPixels);
+FrameStore::~FrameStore() {
+  av_frame_free(&pFrame);
 }
 
-bool CopyLatestFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t& nWidth,
-                     int32_t& nHeight) {
-  std::lock_guard<std::mutex> lock(store.mutex);
-  if (store.pixels.empty() || store.width <= 0 || store.height <= 0) {
-    vecPixels.clear();
-    nWidth = 0;
-    nHeight = 0;
+bool PublishFrame(FrameStore& store, const AVFrame* pFrame) {
+  AVFrame* pNew = av_frame_alloc();
+  if (pNew == nullptr || av_frame_ref(pNew, pFrame) < 0) {
+    av_frame_free(&pNew);
     return false;
   }
-  vecPixels.assign(store.pixels.begin(), store.pixels.end());
-  nWidth = store.width;
-  nHeight = store.height;
+  {
+    std::lock_guard<std::mutex> lock(store.mutex);
+    std::swap(store.pFrame, pNew);
+  }
+  // The last reference to the previous picture gives its buffer back to the
+  // decoder's pool, outside the lock.
+  av_frame_free(&pNew);
   return true;
 }
 
-bool UseLatestFrame(FrameStore& store,
-                    void (*pfnUse)(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
-                                   void* pContext),
-                    void* pContext) {
+AVFrame* RefLatestFrame(FrameStore& store) {
   std::lock_guard<std::mutex> lock(store.mutex);
-  if (store.pixels.empty() || store.width <= 0 || store.height <= 0) return false;
-  pfnUse(store.pixels.data(), store.width, store.height, pContext);
-  return true;
+  return store.pFrame != nullptr ? av_frame_clone(store.pFrame) : nullptr;
 }
 
 void SetFramePublishedNotifier(void (*pfnNotify)(void*), void* pContext) {

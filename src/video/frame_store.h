@@ -1,40 +1,36 @@
 // The latest decoded picture, shared between the capture thread (writer) and
-// the painter (reader). Pixels, width and height change together under the
-// mutex: a reader sees 4 x width x height bytes of BGRA, or nothing at all.
+// its readers (the painter, the screenshot thread). The store holds a
+// reference to the decoder's own picture, in the decoder's format: no copy is
+// made to publish it, and a reader takes a reference of its own and converts
+// it outside the lock.
 #pragma once
 
-#include <cstdint>
 #include <mutex>
-#include <vector>
+
+extern "C" {
+struct AVFrame;
+}
 
 struct FrameStore {
-  std::vector<uint8_t> pixels;
-  int32_t width = 0;
-  int32_t height = 0;
+  AVFrame* pFrame = nullptr;  // null until the first picture
   std::mutex mutex;
+  FrameStore() = default;
+  FrameStore(const FrameStore&) = delete;
+  FrameStore& operator=(const FrameStore&) = delete;
+  ~FrameStore();
 };
 
 extern FrameStore g_FrameStore;
 
-// Swaps vecPixels into the store (vecPixels then holds the previous picture,
-// to be freed or reused by the caller outside the lock). vecPixels must hold
-// 4 x nWidth x nHeight bytes.
-void PublishFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t nWidth,
-                  int32_t nHeight);
+// Takes a new reference to pFrame's buffers (av_frame_ref) and makes it the
+// latest picture; the previous one is let go outside the lock. False (the
+// store unchanged) when the reference cannot be made.
+bool PublishFrame(FrameStore& store, const AVFrame* pFrame);
 
-// Copies the latest picture out under the lock (reusing vecPixels' storage);
-// false (and vecPixels empty, width and height 0) when there is none yet.
-bool CopyLatestFrame(FrameStore& store, std::vector<uint8_t>& vecPixels, int32_t& nWidth,
-                     int32_t& nHeight);
-
-// Hands the latest picture to pfnUse under the lock, in place: a painter that
-// uploads it straight into its own surface keeps no copy of it. False, and no
-// call, when there is none yet. pfnUse must not take the lock itself, nor
-// publish; the capture thread waits for it before its next publication.
-bool UseLatestFrame(FrameStore& store,
-                    void (*pfnUse)(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight,
-                                   void* pContext),
-                    void* pContext);
+// A reference of the caller's own to the latest picture (to av_frame_free),
+// or null when there is none yet. The picture stays as it is while the caller
+// holds it: the decoder never writes into a buffer that is still referenced.
+AVFrame* RefLatestFrame(FrameStore& store);
 
 // The shell's repaint request, called after each published picture (outside
 // the lock) with pContext. A null function means no notification (no window).

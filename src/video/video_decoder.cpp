@@ -9,7 +9,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavcodec/version.h>
 #include <libavutil/frame.h>
-#include <libswscale/swscale.h>
 }
 
 DecoderOpenResult OpenVideoDecoder(VideoDecoder& decoder) {
@@ -60,17 +59,8 @@ void CloseVideoDecoder(VideoDecoder& decoder) {
     av_parser_close(decoder.parser);
     decoder.parser = nullptr;
   }
-  sws_freeContext(decoder.scaler);
-  decoder.scaler = nullptr;
-  sws_freeContext(decoder.scalerTail);
-  decoder.scalerTail = nullptr;
-  decoder.nScalerWidth = 0;
-  decoder.nScalerHeight = 0;
-  decoder.nScalerFormat = -1;
   decoder.nParserHeld = 0;
   std::vector<uint8_t>().swap(decoder.vecAnnexB);
-  std::vector<uint8_t>().swap(decoder.vecSparePixels);
-  std::vector<uint8_t>().swap(decoder.vecScratch);
 }
 
 bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes) {
@@ -121,19 +111,11 @@ void DrainDecoder(VideoDecoder& decoder) {
         avcodec_receive_frame(decoder.context, decoder.frame) < 0) {
       return;
     }
-    const int32_t nWidth = decoder.frame->width;
-    const int32_t nHeight = decoder.frame->height;
-    // Convert into the pixels the previous publication took out of the store.
-    std::vector<uint8_t> vecPixels = std::move(decoder.vecSparePixels);
-    const bool bConverted = ConvertFrameToBgra(decoder, decoder.frame, vecPixels);
-    // The decoder's picture buffer goes back to its pool right away.
+    // The store takes its own reference; the decoder's goes at once, so the
+    // buffer returns to the decoder's pool when the store lets go of it.
+    const bool bPublished = decoder.frame->width > 0 && decoder.frame->height > 0 &&
+                            PublishFrame(g_FrameStore, decoder.frame);
     av_frame_unref(decoder.frame);
-    if (bConverted) {
-      PublishFrame(g_FrameStore, vecPixels, nWidth, nHeight);
-      NotifyFramePublished();
-    }
-    // vecPixels now holds the previous picture (or nothing): kept, outside the
-    // lock, as the storage of the next one.
-    decoder.vecSparePixels = std::move(vecPixels);
+    if (bPublished) NotifyFramePublished();
   }
 }

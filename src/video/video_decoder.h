@@ -1,5 +1,5 @@
-// FFmpeg's H.264 parser and decoder, a sink of access units, and the
-// conversion of each decoded picture to BGRA.
+// FFmpeg's H.264 parser and decoder, a sink of access units; each decoded
+// picture goes to the frame store as it is (no conversion here).
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,6 @@ struct AVCodecParserContext;
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
-struct SwsContext;
 }
 
 struct VideoDecoder {
@@ -23,32 +22,13 @@ struct VideoDecoder {
   AVCodecContext* context = nullptr;
   AVFrame* frame = nullptr;
   AVPacket* packet = nullptr;
-  SwsContext* scaler = nullptr;
   bool open = false;
-  // libswscale's SIMD converters work in blocks of pixels: with a destination
-  // row of exactly 4 x width bytes they leave the last columns unwritten or
-  // write past the row (FFmpeg 5.1: 1170 loses 2 columns, 1080 writes 32 bytes
-  // past the end). So the picture is converted in two column bands: the
-  // columns up to a multiple of 64 straight into the output (scaler), the rest
-  // into a padded scratch area copied into place (scalerTail, or scaler alone
-  // when there is no first band), in stripes of 64 rows so the copy finds its
-  // rows in the cache.
-  SwsContext* scalerTail = nullptr;
-  std::vector<uint8_t> vecScratch;
-  // What the scaler was made for, so a change of size or format remakes it.
-  int32_t nScalerWidth = 0;
-  int32_t nScalerHeight = 0;
-  int32_t nScalerFormat = -1;
   // Reused by the input steps for the Annex B form of what they feed (units,
   // then AV_INPUT_BUFFER_PADDING_SIZE zero bytes), so a picture costs no heap
   // allocation once the buffer has grown to the largest one.
   std::vector<uint8_t> vecAnnexB;
   // Bytes fed to the parser since it last completed an access unit.
   size_t nParserHeld = 0;
-  // The pixels of the picture that the last publication took out of the
-  // FrameStore; the next picture is converted into them (same size: no
-  // allocation, no zero fill) instead of into a new vector.
-  std::vector<uint8_t> vecSparePixels;
 };
 
 // Pictures larger than this are refused by the decoder.
@@ -68,7 +48,7 @@ enum class DecoderOpenResult { Ok, ParserMissing, ContextFailed };
 // flag clear); CloseVideoDecoder releases it.
 DecoderOpenResult OpenVideoDecoder(VideoDecoder& decoder);
 
-// Releases frame, packet, context, parser and scaler and the two buffers, and
+// Releases frame, packet, context, parser and the buffer, and
 // clears the open flag (so a late handler call feeds nothing); the record
 // stays. Closing a closed decoder does nothing.
 void CloseVideoDecoder(VideoDecoder& decoder);
@@ -85,7 +65,7 @@ void OnVideoParameterSets(void* pContext, const uint8_t* pRecord, int32_t nSize)
 // the last three bytes or a length that runs past the end (the rest dropped).
 void OnVideoNalUnit(void* pContext, const uint8_t* pData, int32_t nSize);
 // After a sample's last NAL unit: ends its access unit, so that its picture is
-// decoded, converted and published now.
+// decoded and published now.
 void OnVideoSampleEnd(void* pContext);
 // The decoder as a sink of access units: the record when it is new, the
 // units, and the sample's end, so each picture is published with its own
@@ -99,14 +79,6 @@ void DecodeAccessUnit(void* pContext, const AccessUnit& unit);
 // it held is dropped).
 bool FeedDecoder(VideoDecoder& decoder, std::span<const uint8_t> bytes);
 
-// Converts, publishes (g_FrameStore) and announces (NotifyFramePublished)
+// Publishes (g_FrameStore, by reference) and announces (NotifyFramePublished)
 // every picture the decoder has ready.
 void DrainDecoder(VideoDecoder& decoder);
-
-// Converts pFrame (its own pixel format) to BGRA, 4 x width bytes a row, no gap;
-// every pixel as a conversion of the whole picture into rows with room to
-// spare gives it (see scalerTail).
-// True when out holds exactly the converted picture; false (out empty) for a
-// picture of width or height 0 or when no scaler can be made. out's storage is
-// reused when it already has the size.
-bool ConvertFrameToBgra(VideoDecoder& decoder, const AVFrame* pFrame, std::vector<uint8_t>& out);

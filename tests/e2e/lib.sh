@@ -47,6 +47,37 @@ make_stream() {
   ffmpeg -v error -y -i "$1" -update 1 -f image2 "$1.png"
 }
 
+# make_colour_stream <file> <tv|pc>: four flat fields of saturated colour,
+# tagged BT.709 in limited (tv) or full (pc) range; and the picture as FFmpeg
+# converts it to RGB, in <file>.png.
+make_colour_stream() {
+  ffmpeg -v error -y -f lavfi -i "color=c=0xd02010:size=320x240:rate=30:duration=2,
+    drawbox=x=160:y=0:w=160:h=120:color=0x20c040:t=fill,
+    drawbox=x=0:y=120:w=160:h=120:color=0x2030e0:t=fill,
+    drawbox=x=160:y=120:w=160:h=120:color=0xe0a070:t=fill" \
+    -c:v libx264 -preset veryfast -pix_fmt yuv420p -bf 0 -colorspace bt709 \
+    -color_primaries bt709 -color_trc bt709 -color_range "$2" -bsf:v h264_mp4toannexb -f h264 "$1"
+  [[ $(ffprobe -v error -show_entries stream=color_space,color_range -of csv=p=0 "$1") == "$2,bt709" ]] ||
+    fail "$1 is not tagged BT.709 $2"
+  ffmpeg -v error -y -i "$1" -pix_fmt rgb24 -update 1 -f image2 "$1.png"
+}
+
+# colours_shown <window> <picture.png>: the middle of each quarter of the
+# picture, in the window's letter-boxed rectangle, within 3 levels of it.
+colours_shown() {
+  import -window "$1" "$WORK/shot.png" || return 1
+  local sx sy px py rgb='%[fx:int(255*p{X}.r+.5)] %[fx:int(255*p{X}.g+.5)] %[fx:int(255*p{X}.b+.5)] '
+  while read -r sx sy px py; do
+    awk '{ for (i = 1; i <= 3; i++) if ((d = $i - $(i + 3)) > 3 || d < -3) bad = 1 }
+      END { exit bad || NR != 1 }' < <(
+      convert "$WORK/shot.png" -format "${rgb//X/$sx,$sy}" info:
+      convert "$2" -format "${rgb//X/$px,$py}\n" info:) || return 1
+  done < <(identify -format '%w %h ' "$WORK/shot.png" "$2" | awk '{ s = $1 / $3 < $2 / $4 ? $1 / $3 : $2 / $4
+    for (q = 1; q <= 4; q++) { qx = q % 2 ? 1 : 3; qy = q < 3 ? 1 : 3
+      print int(($1 - int(s * $3)) / 2 + int(s * $3) * qx / 4), int(($2 - int(s * $4)) / 2 + int(s * $4) * qy / 4),
+        int($3 * qx / 4), int($4 * qy / 4) } }')
+}
+
 # run_program <scenario> <stream> [udid [option...]]: starts the program in the background.
 run_program() {
   # Nothing of an earlier run is read as this one's.

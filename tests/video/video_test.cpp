@@ -11,6 +11,7 @@
 #include "support/h264_maker.h"
 #include "support/reference_decode.h"
 #include "video/frame_store.h"
+#include "video/picture_conversion.h"
 #include "video/video_decoder.h"
 
 extern "C" {
@@ -46,9 +47,17 @@ namespace {
 
 std::vector<ReferencePicture> g_Published;  // the store at each notification
 
+// The store's picture as the screenshot converts it.
 void Snapshot(void* pPublished) {
   ReferencePicture& picture = static_cast<decltype(g_Published)*>(pPublished)->emplace_back();
-  CopyLatestFrame(g_FrameStore, picture.bgra, picture.nWidth, picture.nHeight);
+  AVFrame* pFrame = RefLatestFrame(g_FrameStore);
+  PictureScaler scaler;
+  if (pFrame != nullptr && ConvertFrameToBgra(scaler, pFrame, picture.bgra)) {
+    picture.nWidth = pFrame->width;
+    picture.nHeight = pFrame->height;
+  }
+  ReleasePictureScaler(scaler);
+  av_frame_free(&pFrame);
 }
 
 VideoDecoder* g_pDecoder = nullptr;  // the handlers' context
@@ -195,7 +204,7 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
   // Closed (closing releases everything), then no decoder: nothing is fed or published.
   CloseVideoDecoder(decoder_);
   EXPECT_TRUE(!decoder_.open && !decoder_.frame && !decoder_.packet && !decoder_.context &&
-              !decoder_.parser && !decoder_.scaler);
+              !decoder_.parser);
   EXPECT_FALSE(FeedDecoder(decoder_, record));
   g_Record = FeedRecord{.bOn = true};
   for (VideoDecoder* pDecoder : {&decoder_, static_cast<VideoDecoder*>(nullptr)}) {
@@ -250,7 +259,7 @@ TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
         shapes.emplace_back(w, h, format);
     }
   }
-  VideoDecoder decoder;
+  PictureScaler scaler;
   uint32_t nRandom = 1;  // pseudo-random pixels
   for (const auto& [w, h, format] : shapes) {
     SCOPED_TRACE(std::to_string(format) + ": " + std::to_string(w) + "x" + std::to_string(h));
@@ -267,45 +276,111 @@ TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
       // 0xEE in the picture (alpha is 255 once written) and in 256 spare bytes.
       out.assign(4u * w * h + 256, 0xEE);
       out.resize(4u * w * h);
-      ASSERT_TRUE(ConvertFrameToBgra(decoder, pFrame, out));
+      ASSERT_TRUE(ConvertFrameToBgra(scaler, pFrame, out));
       EXPECT_EQ(out, ReferenceConvert(pFrame).bgra);
       EXPECT_EQ(std::count(out.end(), out.end() + 256, 0xEE), 256);
     } else {
-      EXPECT_FALSE(ConvertFrameToBgra(decoder, pFrame, out));
+      EXPECT_FALSE(ConvertFrameToBgra(scaler, pFrame, out));
       EXPECT_TRUE(out.empty());
     }
     av_frame_free(&pFrame);
   }
-  CloseVideoDecoder(decoder);
+  ReleasePictureScaler(scaler);
 }
 
-void CheckLastByte(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, void* pBad) {
-  *static_cast<std::atomic<int>*>(pBad) += pPixels[4 * nWidth * nHeight - 1] != nWidth;
+AVFrame* FlatFrame(int w, int h, const uint8_t anYuv[3], AVColorSpace space, AVColorRange range,
+                   bool bJpegFormat = false) {
+  AVFrame* pFrame = av_frame_alloc();
+  pFrame->width = w;
+  pFrame->height = h;
+  pFrame->format = bJpegFormat ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
+  pFrame->colorspace = space;
+  pFrame->color_range = range;
+  if (av_frame_get_buffer(pFrame, 0) != 0) std::abort();
+  for (int p = 0; p < 3; ++p) {
+    std::fill_n(pFrame->data[p], pFrame->linesize[p] * (p == 0 ? h : (h + 1) / 2), anYuv[p]);
+  }
+  return pFrame;
 }
 
-// A reader on another thread finds 4 x width x height bytes or nothing, whatever
-// the writer publishes (under ThreadSanitizer in CI).
-TEST(FrameStore, ReaderAlwaysFindsAWholePicture) {
+// The stream's matrix and range, as FFmpeg's scale filter reads them, at full size and scaled
+// (the window), and what a renderer with fixed modes is told.
+TEST(Conversion, FollowsTheColourDescription) {
+  using M = PictureMatrix;
+  const struct {
+    uint8_t anYuv[3];
+    AVColorSpace space;
+    AVColorRange range;
+    bool bJpegFormat;
+    int anRgb[3];
+    M matrix;
+  } rows[] = {
+      // BT.709 red; read as BT.601 it would be (233, 0, 2).
+      {{63, 102, 240}, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG, false, {255, 0, 0}, M::Bt709},
+      {{63, 102, 240}, AVCOL_SPC_UNSPECIFIED, AVCOL_RANGE_MPEG, false, {233, 0, 2}, M::Bt601},
+      {{63, 102, 240}, AVCOL_SPC_SMPTE170M, AVCOL_RANGE_MPEG, false, {233, 0, 2}, M::Bt601},
+      {{63, 102, 240}, AVCOL_SPC_BT2020_NCL, AVCOL_RANGE_MPEG, false, {243, 0, 0}, M::Other},
+      // Full-range BT.709 (128, 64, 32); read as limited it would be (129, 56, 20).
+      {{75, 105, 161}, AVCOL_SPC_BT709, AVCOL_RANGE_JPEG, false, {128, 64, 32}, M::Bt709},
+      {{75, 105, 161}, AVCOL_SPC_BT709, AVCOL_RANGE_UNSPECIFIED, true, {128, 64, 32}, M::Bt709},
+  };
+  PictureScaler full, scaled;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(&row - rows));
+    AVFrame* pFrame = FlatFrame(34, 18, row.anYuv, row.space, row.range, row.bJpegFormat);
+    EXPECT_EQ(MatrixOf(pFrame), row.matrix);
+    EXPECT_EQ(IsFullRange(pFrame), row.range == AVCOL_RANGE_JPEG || row.bJpegFormat);
+    std::vector<uint8_t> out;
+    ASSERT_TRUE(ConvertFrameToBgra(full, pFrame, out));
+    ASSERT_TRUE(ConvertPictureToSize(scaled, pFrame, 20, 11));
+    ASSERT_GE(scaled.nOutStride, 4 * 20);
+    for (int y = 0; y < 11; ++y) {
+      for (int x = 0; x < 20; ++x) {
+        const uint8_t* pScaled = scaled.vecOut.data() + y * scaled.nOutStride + 4 * x;
+        for (int c = 0; c < 3; ++c) {
+          EXPECT_NEAR(pScaled[c], row.anRgb[2 - c], 3) << x << "," << y;
+          EXPECT_NEAR(out[4 * (y * 34 + x) + c], row.anRgb[2 - c], 3) << x << "," << y;
+        }
+      }
+    }
+    av_frame_free(&pFrame);
+  }
+  AVFrame* pFrame = FlatFrame(34, 18, rows[0].anYuv, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG);
+  EXPECT_FALSE(ConvertPictureToSize(scaled, pFrame, 0, 11));
+  EXPECT_FALSE(ConvertPictureToSize(scaled, pFrame, 20, -1));
+  av_frame_free(&pFrame);
+  ReleasePictureScaler(full);
+  ReleasePictureScaler(scaled);
+}
+
+// The store takes the decoder's picture by reference and keeps it after the decoder let it go;
+// a reader on another thread always finds a whole picture (under ThreadSanitizer in CI).
+TEST(FrameStore, KeepsAReferenceAndReadersFindWholePictures) {
   FrameStore store;
-  std::vector<uint8_t> vecPixels = {1};
-  int32_t nWidth = 7, nHeight = 9;
+  EXPECT_EQ(RefLatestFrame(store), nullptr);
   std::atomic<int> nBad{0}, nSeen{0};
   std::atomic<bool> bStop{false};
-  EXPECT_FALSE(CopyLatestFrame(store, vecPixels, nWidth, nHeight));
-  EXPECT_TRUE(vecPixels.empty() && nWidth == 0 && nHeight == 0);
-  EXPECT_FALSE(UseLatestFrame(store, CheckLastByte, &nBad));
   std::thread reader([&] {
-    std::vector<uint8_t> vecCopy;
-    for (int32_t w = 0, h = 0; !bStop;) {
-      if (CopyLatestFrame(store, vecCopy, w, h)) nBad += vecCopy.size() != 4u * w * h;
-      nSeen += UseLatestFrame(store, CheckLastByte, &nBad);
+    while (!bStop) {
+      AVFrame* pFrame = RefLatestFrame(store);
+      if (pFrame == nullptr) continue;
+      ++nSeen;
+      const int nLast = pFrame->linesize[0] * (pFrame->height - 1) + pFrame->width - 1;
+      nBad += pFrame->data[0][nLast] != pFrame->width;
+      av_frame_free(&pFrame);
     }
   });
-  const int32_t anSizes[3][2] = {{16, 8}, {3, 40}, {64, 64}};
+  const int anSizes[3][2] = {{16, 8}, {4, 40}, {64, 64}};
   for (int i = 0; i < 3000 || nSeen == 0; ++i) {
     const auto [w, h] = anSizes[i % 3];
-    vecPixels.assign(4u * w * h, static_cast<uint8_t>(w));
-    PublishFrame(store, vecPixels, w, h);
+    const uint8_t anYuv[3] = {static_cast<uint8_t>(w), 128, 128};
+    AVFrame* pFrame = FlatFrame(w, h, anYuv, AVCOL_SPC_UNSPECIFIED, AVCOL_RANGE_UNSPECIFIED);
+    ASSERT_TRUE(PublishFrame(store, pFrame));
+    AVFrame* pShared = RefLatestFrame(store);
+    EXPECT_EQ(pShared->data[0], pFrame->data[0]);  // no copy
+    av_frame_free(&pFrame);
+    EXPECT_EQ(pShared->data[0][0], w);
+    av_frame_free(&pShared);
   }
   bStop = true;
   reader.join();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "app/app_texts.h"
 #include "app/fit_geometry.h"
@@ -16,12 +17,21 @@
 #include "app/window_status.h"
 #include "platform/clock.h"
 #include "video/frame_store.h"
+#include "video/picture_conversion.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
+}
 
 namespace {
 
 SDL_Window* g_pWindow = nullptr;
 SDL_Renderer* g_pRenderer = nullptr;
 SDL_Texture* g_pTexture = nullptr;
+Uint32 g_nTextureFormat = 0;
+SDL_YUV_CONVERSION_MODE g_TextureMode = SDL_YUV_CONVERSION_BT601;
+PictureScaler g_Scaler;  // for pictures SDL cannot draw itself
 int32_t g_nTextureWidth = 0;
 int32_t g_nTextureHeight = 0;
 Uint32 g_nRepaintEvent = 0;
@@ -29,26 +39,70 @@ std::atomic<bool> g_bRepaintPending{false};
 // When the texts change by themselves (a notice ends, the hint appears); 0: never.
 uint64_t g_qwNextTextChange = 0;
 
-bool EnsureTexture(int32_t nWidth, int32_t nHeight) {
-  if (g_pTexture != nullptr && g_nTextureWidth == nWidth && g_nTextureHeight == nHeight) {
+// The texture is made anew when the picture's format, size or colours change.
+bool EnsureTexture(Uint32 nFormat, int32_t nWidth, int32_t nHeight, SDL_YUV_CONVERSION_MODE mode) {
+  if (g_pTexture != nullptr && g_nTextureFormat == nFormat && g_nTextureWidth == nWidth &&
+      g_nTextureHeight == nHeight && g_TextureMode == mode) {
     return true;
   }
   if (g_pTexture != nullptr) SDL_DestroyTexture(g_pTexture);
-  // ARGB8888 is B, G, R, A in memory on a little-endian machine: the store's layout.
-  g_pTexture = SDL_CreateTexture(g_pRenderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                 nWidth, nHeight);
+  // A renderer reads the mode when it makes a YUV texture.
+  SDL_SetYUVConversionMode(mode);
+  g_pTexture =
+      SDL_CreateTexture(g_pRenderer, nFormat, SDL_TEXTUREACCESS_STREAMING, nWidth, nHeight);
+  g_nTextureFormat = nFormat;
   g_nTextureWidth = g_pTexture != nullptr ? nWidth : 0;
   g_nTextureHeight = g_pTexture != nullptr ? nHeight : 0;
+  g_TextureMode = mode;
   return g_pTexture != nullptr;
 }
 
-// Called under the frame store's lock: the picture goes straight into the
-// texture, so the painter keeps no copy of its own (a whole picture less
-// resident), and the capture thread waits at most one upload to publish.
-void UploadPicture(const uint8_t* pPixels, int32_t nWidth, int32_t nHeight, void* pHasTexture) {
-  const bool bHasTexture = EnsureTexture(nWidth, nHeight);
-  if (bHasTexture) SDL_UpdateTexture(g_pTexture, nullptr, pPixels, nWidth * 4);
-  *static_cast<bool*>(pHasTexture) = bHasTexture;
+// Whether SDL draws the picture's planes itself, in the colours libswscale
+// would give them: 8-bit 4:2:0 with one of SDL's three matrix and range pairs.
+bool SdlDrawsPlanes(const AVFrame* pFrame, Uint32& nFormat, SDL_YUV_CONVERSION_MODE& mode) {
+  if (pFrame->format == AV_PIX_FMT_YUV420P || pFrame->format == AV_PIX_FMT_YUVJ420P) {
+    nFormat = SDL_PIXELFORMAT_IYUV;
+  } else if (pFrame->format == AV_PIX_FMT_NV12) {
+    nFormat = SDL_PIXELFORMAT_NV12;
+  } else {
+    return false;
+  }
+  const bool bFull = IsFullRange(pFrame);
+  switch (MatrixOf(pFrame)) {
+    case PictureMatrix::Bt601:
+      mode = bFull ? SDL_YUV_CONVERSION_JPEG : SDL_YUV_CONVERSION_BT601;
+      return true;
+    case PictureMatrix::Bt709:
+      mode = SDL_YUV_CONVERSION_BT709;
+      return !bFull;
+    case PictureMatrix::Other:
+      break;
+  }
+  return false;
+}
+
+// The decoder's planes go into the texture as they are; any other picture is
+// converted by libswscale straight to the letter-boxed size (no full-size
+// BGRA picture). The capture thread never waits for this: the painter holds a
+// reference of its own.
+bool UploadPicture(const AVFrame* pFrame, const FitRect& fit) {
+  Uint32 nFormat = 0;
+  SDL_YUV_CONVERSION_MODE mode = SDL_YUV_CONVERSION_BT601;
+  // A renderer without that YUV format gets the converted picture instead.
+  if (SdlDrawsPlanes(pFrame, nFormat, mode) &&
+      EnsureTexture(nFormat, pFrame->width, pFrame->height, mode)) {
+    const uint8_t* const* p = pFrame->data;
+    const int* n = pFrame->linesize;
+    return nFormat == SDL_PIXELFORMAT_IYUV
+               ? SDL_UpdateYUVTexture(g_pTexture, nullptr, p[0], n[0], p[1], n[1], p[2], n[2]) == 0
+               : SDL_UpdateNVTexture(g_pTexture, nullptr, p[0], n[0], p[1], n[1]) == 0;
+  }
+  if (!ConvertPictureToSize(g_Scaler, pFrame, fit.dw, fit.dh) ||
+      !EnsureTexture(SDL_PIXELFORMAT_ARGB8888, fit.dw, fit.dh, g_TextureMode)) {
+    return false;
+  }
+  // ARGB8888 is B, G, R, A in memory on a little-endian machine: libswscale's BGRA.
+  return SDL_UpdateTexture(g_pTexture, nullptr, g_Scaler.vecOut.data(), g_Scaler.nOutStride) == 0;
 }
 
 void PaintMirror() {
@@ -58,12 +112,15 @@ void PaintMirror() {
   if (cw <= 0 || ch <= 0) return;
   SDL_SetRenderDrawColor(g_pRenderer, 0, 0, 0, 255);
   SDL_RenderClear(g_pRenderer);
-  bool bHasTexture = false;
-  const bool bHasPicture = UseLatestFrame(g_FrameStore, UploadPicture, &bHasTexture);
-  if (bHasPicture && bHasTexture) {
-    const FitRect fit = FitPicture(cw, ch, g_nTextureWidth, g_nTextureHeight);
-    const SDL_Rect dest{fit.x, fit.y, fit.dw, fit.dh};
-    SDL_RenderCopy(g_pRenderer, g_pTexture, nullptr, &dest);
+  AVFrame* pFrame = RefLatestFrame(g_FrameStore);
+  const bool bHasPicture = pFrame != nullptr;
+  if (bHasPicture) {
+    const FitRect fit = FitPicture(cw, ch, pFrame->width, pFrame->height);
+    if (fit.dw > 0 && fit.dh > 0 && UploadPicture(pFrame, fit)) {
+      const SDL_Rect dest{fit.x, fit.y, fit.dw, fit.dh};
+      SDL_RenderCopy(g_pRenderer, g_pTexture, nullptr, &dest);
+    }
+    av_frame_free(&pFrame);
   }
   const WindowText text = CurrentWindowText(bHasPicture, ClockTicks());
   g_qwNextTextChange = text.qwNextChange;
@@ -74,6 +131,8 @@ void PaintMirror() {
 void DestroyMirrorWindow() {
   if (g_pWindow == nullptr) return;
   if (g_pTexture != nullptr) SDL_DestroyTexture(g_pTexture);
+  ReleasePictureScaler(g_Scaler);
+  std::vector<uint8_t>().swap(g_Scaler.vecOut);
   CloseWindowFont();
   if (g_pRenderer != nullptr) SDL_DestroyRenderer(g_pRenderer);
   SDL_DestroyWindow(g_pWindow);

@@ -9,14 +9,19 @@
 #include "app/window_status.h"
 #include "platform/clock.h"
 #include "video/frame_store.h"
+#include "video/picture_conversion.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 namespace {
 
-// What one paint needs, kept for the next: at 1170x2532 and 60 pictures a
-// second, a fresh copy buffer and bitmap each time would be 700 MB/s of
-// allocation. The memory bitmap is made anew only when the client size changes.
+// What one paint needs, kept for the next: the picture converted to the
+// letter-boxed size (the DIB's bits) and the memory bitmap, made anew only
+// when a size changes.
 struct PaintSurfaces {
-  std::vector<uint8_t> vecFrame;
+  PictureScaler scaler;
   HDC hMemoryDc = nullptr;
   HBITMAP hBitmap = nullptr;
   HGDIOBJ hKeptBitmap = nullptr;
@@ -28,8 +33,9 @@ struct PaintSurfaces {
 };
 PaintSurfaces g_Surfaces;
 
-// The frame goes to StretchDIBits as a top-down 32-bit BI_RGB bitmap: the
-// store's BGRA rows, A ignored.
+// The converted picture goes to SetDIBitsToDevice as a top-down 32-bit BI_RGB
+// bitmap: libswscale's BGRA rows, A ignored; nWidth covers a whole row with
+// its spare room, of which only the picture is copied.
 BITMAPINFOHEADER TopDownHeader(int32_t nWidth, int32_t nHeight) {
   BITMAPINFOHEADER header{};
   header.biSize = sizeof(BITMAPINFOHEADER);
@@ -91,19 +97,19 @@ uint64_t PaintMirror(HWND hWindow) {
   }
   FillRect(s.hMemoryDc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 
-  // The lock is held only for the copy (into the kept buffer); all drawing
-  // happens after it.
-  int32_t w = 0;
-  int32_t h = 0;
-  const bool bHasPicture = CopyLatestFrame(g_FrameStore, s.vecFrame, w, h);
+  // The painter converts a reference of its own to the shared picture, with
+  // no lock held, straight to the size it is shown at: GDI copies it unscaled.
+  AVFrame* pFrame = RefLatestFrame(g_FrameStore);
+  const bool bHasPicture = pFrame != nullptr;
   if (bHasPicture) {
-    const FitRect fit = FitPicture(cw, ch, w, h);
-    BITMAPINFOHEADER header = TopDownHeader(w, h);
-    SetStretchBltMode(s.hMemoryDc, HALFTONE);
-    // HALFTONE needs the brush origin set again after the mode changes.
-    SetBrushOrgEx(s.hMemoryDc, 0, 0, nullptr);
-    StretchDIBits(s.hMemoryDc, fit.x, fit.y, fit.dw, fit.dh, 0, 0, w, h, s.vecFrame.data(),
-                  reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, SRCCOPY);
+    const FitRect fit = FitPicture(cw, ch, pFrame->width, pFrame->height);
+    if (fit.dw > 0 && fit.dh > 0 && ConvertPictureToSize(s.scaler, pFrame, fit.dw, fit.dh)) {
+      BITMAPINFOHEADER header = TopDownHeader(s.scaler.nOutStride / 4, fit.dh);
+      SetDIBitsToDevice(s.hMemoryDc, fit.x, fit.y, fit.dw, fit.dh, 0, 0, 0, fit.dh,
+                        s.scaler.vecOut.data(), reinterpret_cast<BITMAPINFO*>(&header),
+                        DIB_RGB_COLORS);
+    }
+    av_frame_free(&pFrame);
   }
   const WindowText text = CurrentWindowText(bHasPicture, ClockTicks());
   DrawWindowText(s.hMemoryDc, s.hShadeDc, cw, ch, WindowDpi(hWindow), text);
@@ -121,6 +127,7 @@ void ReleasePaintSurfaces() {
     DeleteObject(s.hShadeBitmap);
     DeleteDC(s.hShadeDc);
   }
+  ReleasePictureScaler(s.scaler);
   s = PaintSurfaces{};
   ReleaseWindowTextFonts();
 }
