@@ -2,9 +2,11 @@
 # Soak: the device unplugged and plugged back in again and again in one run
 # of the whole program (a fast stream, unplugged after every 8 pictures, back
 # 50 ms later). Every reconnect must be made, with no fault in the host's
-# packets, and the resident memory must stay flat: no more than 4 MiB of
-# growth from the early connections to the last (a leak of one receive buffer
-# or one picture per connection would show as 5 MiB or more for each cycle).
+# packets, and the resident memory must stay flat: no more than 9 MiB of
+# growth from the early connections to the last. The decoder's picture pool
+# may take one more 4.4 MiB picture at any time while the window holds one;
+# a leak of one receive buffer or one picture per connection would show as
+# 5 MiB or more for each cycle, 20 MiB over the CI's five.
 #
 #   bench/unplug_soak.sh [cycles]          (default 100; the CI runs 5)
 #   BUILD_DIR=build-bench bench/unplug_soak.sh 1000
@@ -37,5 +39,5 @@ expect_no_protocol_errors
 echo "$CYCLES unplug/re-plug cycles: $(claims_made) connections, $needs NEEDs; resident" \
   "memory after connection $early ${rss_early} KiB, after the last ${rss_late} KiB"
 growth=$((rss_late - rss_early))
-[[ $growth -lt 4096 ]] || fail "resident memory grew by $growth KiB"
+[[ $growth -lt 9216 ]] || fail "resident memory grew by $growth KiB"
 echo "PASS"
