@@ -47,17 +47,6 @@ void Log(const std::string& szLine) {
   if (g_bLogOn) WriteLogLine(nullptr, szLine.c_str());
 }
 
-std::tm LocalNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return local;
-}
-
 // The shared picture converted here, at full size, on the screenshot thread:
 // the capture thread and the painter never wait for it.
 bool ConvertLatestPicture(std::vector<uint8_t>& vecPixels, int32_t& nWidth, int32_t& nHeight) {
@@ -159,7 +148,8 @@ void OnRecordEvent(void*, RecordEvent event, const std::string& szPath,
 }
 
 std::string AutoRecordingPath() {
-  return JoinPath(SaveFolder(SaveKind::Videos, g_szSaveDir), TimestampedName(LocalNow()) + ".mkv");
+  return JoinPath(SaveFolder(SaveKind::Videos, g_szSaveDir),
+                  TimestampedName(LocalTimeNow()) + ".mkv");
 }
 
 }  // namespace
@@ -203,7 +193,7 @@ void OnMirrorScreenshotKey() {
       return;
     }
   }
-  g_vecShotsAsked.push_back(LocalNow());
+  g_vecShotsAsked.push_back(LocalTimeNow());
   g_ShotWake.notify_one();
 }
 

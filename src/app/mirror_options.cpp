@@ -1,6 +1,5 @@
 #include "app/mirror_options.h"
 
-#include <ctime>
 #include <string_view>
 
 #include "app/app_texts.h"
@@ -71,12 +70,5 @@ MirrorOptions ReadMirrorOptions(std::span<const std::string> afterUdid) {
 }
 
 std::string RecordingPathFor(const std::string& szAsked) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return RecordPathFor(szAsked, TimestampedName(local) + ".mkv");
+  return RecordPathFor(szAsked, TimestampedName(LocalTimeNow()) + ".mkv");
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #ifdef _WIN32
@@ -63,6 +64,17 @@ int CreateExclusively(const std::string& szPath) {
 }
 
 }  // namespace
+
+std::tm LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return local;
+}
 
 std::string TimestampedName(const std::tm& local) {
   char szName[64];

@@ -5,6 +5,9 @@
 #include <ctime>
 #include <string>
 
+// The local time now (what the user's clock says), for the names below.
+std::tm LocalTimeNow();
+
 // "Veltrona 2026-12-07 10.15.30" for that local time.
 std::string TimestampedName(const std::tm& local);
 
