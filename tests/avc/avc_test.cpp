@@ -14,6 +14,7 @@
 namespace {
 
 using vtest::Bytes;
+constexpr auto Cat = vtest::JoinAccessUnits;
 
 Bytes AnnexB(const Bytes& units) {
   Bytes out = {0xEE};  // appended after what is there
@@ -31,10 +32,8 @@ TEST(AvcUnits, WalkStopsAtTheFirstUnitThatDoesNotFit) {
   Bytes largeAnnexB = large;
   largeAnnexB[1] = 0, largeAnnexB[2] = 0, largeAnnexB[3] = 1;
   const Bytes idr = {0, 0, 0, 2, 0x65, 0x88};
-  Bytes largeThenIdr = large;
-  largeThenIdr.insert(largeThenIdr.end(), idr.begin(), idr.end());
-  Bytes largeThenIdrAnnexB = largeAnnexB;
-  largeThenIdrAnnexB.insert(largeThenIdrAnnexB.end(), {0, 0, 0, 1, 0x65, 0x88});
+  const Bytes largeThenIdr = Cat({large, idr});
+  const Bytes largeThenIdrAnnexB = Cat({largeAnnexB, {0, 0, 0, 1, 0x65, 0x88}});
   struct Case {
     Bytes units;
     bool bKeyframe;
@@ -64,12 +63,10 @@ TEST(AvcUnits, WalkStopsAtTheFirstUnitThatDoesNotFit) {
 TEST(AvcRecord, ParameterSetsOfARecordAndWhereItEndsEarly) {
   Bytes longSps(300, 0x42);  // a length of more than one byte
   longSps[0] = 0x67;
-  Bytes two = {1, 0x64, 0, 0x1F, 0xFC, 0xE2, 0, 2, 0x67, 0x01, 0x01, 0x2C};
-  two.insert(two.end(), longSps.begin(), longSps.end());
-  two.insert(two.end(), {1, 0, 1, 0x68});
-  Bytes twoUnits = {0, 0, 0, 2, 0x67, 0x01, 0, 0, 1, 0x2C};
-  twoUnits.insert(twoUnits.end(), longSps.begin(), longSps.end());
-  twoUnits.insert(twoUnits.end(), {0, 0, 0, 1, 0x68});
+  const Bytes two =
+      Cat({{1, 0x64, 0, 0x1F, 0xFC, 0xE2, 0, 2, 0x67, 0x01, 0x01, 0x2C}, longSps, {1, 0, 1, 0x68}});
+  const Bytes twoUnits =
+      Cat({{0, 0, 0, 2, 0x67, 0x01, 0, 0, 1, 0x2C}, longSps, {0, 0, 0, 1, 0x68}});
   const std::pair<Bytes, Bytes> cases[] = {
       {two, twoUnits},
       {{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 1, 0, 1, 0x68}, {0, 0, 0, 1, 0x68}},  // no SPS
@@ -110,11 +107,8 @@ TEST(AccessUnitSinks, EachSinkInTurnWithItsOwnContext) {
       szTaken += AddAccessUnitSink(sinks, pfnSink, &contexts[i]) ? "1" : "0";
     EXPECT_FALSE(AddAccessUnitSink(sinks, nullptr, &contexts[0]));
     g_szCalls.clear();
-    AccessUnit unit;
-    unit.bKeyframe = true;
-    DeliverAccessUnit(sinks, unit);
-    unit.bKeyframe = false;
-    DeliverAccessUnit(sinks, unit);
+    for (const bool bKeyframe : {true, false})
+      DeliverAccessUnit(sinks, {.units = {}, .record = {}, .bKeyframe = bKeyframe});
     EXPECT_EQ(szTaken, szAccepted);
     EXPECT_EQ(g_szCalls, szCalls) << nAdded;
   }

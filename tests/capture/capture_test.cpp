@@ -69,17 +69,19 @@ struct Recorder {
   SessionCallbacks previous;
 };
 
-// The host as the capture thread hands it to the receive loop, a scripted device claimed.
+// The host as the capture thread hands it to the receive loop, a scripted device claimed; or,
+// given pictures, a device speaking the protocol, left for the capture thread to claim.
 struct SimConnection {
-  SimConnection() {
+  explicit SimConnection(Bytes vecH264 = {}) {
     vsim::Reset();
-    UseVirtualClock(1'000'000);
+    UseVirtualClock(vecH264.empty() ? 1'000'000 : 10'000'000);
     vsim::DeviceConfig config;
     config.bCaptureModeOn = true;
-    config.behaviour = vsim::Behaviour::Scripted;
+    if (vecH264.empty()) config.behaviour = vsim::Behaviour::Scripted;
+    config.vecH264 = std::move(vecH264);
     nDevice = vsim::AddDevice(config);
     pSession->nRunState.store(kRunRunning);
-    bConnected = PrepareCaptureDevice(*pSession);
+    bConnected = config.vecH264.empty() && PrepareCaptureDevice(*pSession);
     szStart = vsim::TranscriptText();
   }
   ~SimConnection() {
@@ -499,14 +501,9 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   const vtest::H264Stream stream = vtest::MakeH264Stream(
       {.nFrames = 5, .nSlices = 2, .nSecondWidth = 160, .nSecondHeight = 128, .nSecondFrames = 5});
   const std::vector<vtest::DeviceSample> samples = vtest::ToDeviceSamples(stream.accessUnits);
-  vsim::Reset();
-  UseVirtualClock(10'000'000);
-  vsim::DeviceConfig config;
-  config.bCaptureModeOn = true;
-  config.vecH264 = vtest::JoinAccessUnits(stream.accessUnits);
-  const int nDevice = vsim::AddDevice(config);
-  std::unique_ptr<CaptureSession> pSession = CreateCaptureSession("00008101-000A1B2C3D4E5F60");
-  pSession->nRunState.store(kRunRunning);
+  SimConnection connection(vtest::JoinAccessUnits(stream.accessUnits));
+  const int nDevice = connection.nDevice;
+  CaptureSession* pSession = connection.pSession.get();
   Recorder recorder;
   // Past the 50th picture, whose transfer brings a skew request, the device
   // is asked to stop; the host is stopped at its first keep-alive after that.
@@ -516,12 +513,10 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
       bStopAsked = true;
       vsim::RequestStop(nDevice);
     }
-    if (bStopAsked && vsim::TranscriptText().find("control 0x40 0x40") != std::string::npos) {
+    if (bStopAsked && vsim::TranscriptText().find("control 0x40 0x40") != std::string::npos)
       pSession->nRunState.store(kRunStopRequested);
-    }
   });
-  EXPECT_EQ(CaptureThreadProc(pSession.get()), 0u);
-  UseRealClock();
+  EXPECT_EQ(CaptureThreadProc(pSession), 0u);
 
   EXPECT_EQ(vsim::ProtocolErrors(), std::vector<std::string>{});
   const int nSent = vsim::FramesSent(nDevice);

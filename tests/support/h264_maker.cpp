@@ -58,9 +58,8 @@ std::vector<Bytes> SplitAnnexB(std::span<const uint8_t> annexB) {
       units.back().push_back(annexB[i]);
     }
   }
-  for (Bytes& unit : units) {  // without a 4-byte start code's zero, or trailing zero bytes
+  for (Bytes& unit : units)  // without a 4-byte start code's zero, or trailing zero bytes
     while (!unit.empty() && unit.back() == 0) unit.pop_back();
-  }
   return units;
 }
 
@@ -130,10 +129,6 @@ bool WriteFile(const std::string& szPath, std::span<const uint8_t> bytes) {
   if (pFile == nullptr) return false;
   const bool bWritten = std::fwrite(bytes.data(), 1, bytes.size(), pFile) == bytes.size();
   return std::fclose(pFile) == 0 && bWritten;
-}
-
-bool WriteAnnexBFile(const std::string& szPath, const std::vector<Bytes>& accessUnits) {
-  return WriteFile(szPath, JoinAccessUnits(accessUnits));
 }
 
 }  // namespace vtest

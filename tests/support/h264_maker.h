@@ -50,6 +50,5 @@ std::vector<DeviceSample> ToDeviceSamples(const std::vector<Bytes>& accessUnits)
 
 void QuietFfmpegLogs();  // errors only; call before any other FFmpeg call
 bool WriteFile(const std::string& szPath, std::span<const uint8_t> bytes);
-bool WriteAnnexBFile(const std::string& szPath, const std::vector<Bytes>& accessUnits);
 
 }  // namespace vtest

@@ -83,8 +83,7 @@ void Feed(const std::vector<Bytes>& accessUnits, bool bEnds = true) {
       continue;
     }
     if (!sample.record.empty()) record = sample.record;
-    Bytes units;
-    for (const Bytes& unit : sample.units) units.insert(units.end(), unit.begin(), unit.end());
+    const Bytes units = JoinAccessUnits(sample.units);
     DecodeAccessUnit(g_pDecoder, {units, record, !sample.record.empty()});
   }
 }
@@ -98,10 +97,7 @@ class Video : public ::testing::Test {
     SetFramePublishedNotifier(Snapshot, &g_Published);
     g_Published.clear();
   }
-  void TearDown() override {
-    g_pDecoder = nullptr;
-    CloseVideoDecoder(decoder_);
-  }
+  void TearDown() override { CloseVideoDecoder(decoder_); }
   VideoDecoder decoder_;
 };
 
@@ -192,9 +188,8 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
       MakeH264Stream({.nWidth = 48, .nHeight = 32, .nFrames = int(cases.size()) + 2}).accessUnits;
   for (Bytes& unit : pending) unit.resize(unit.size() + kPad);
   for (size_t i = 0; i < cases.size(); ++i) {
-    for (size_t k = i == 0 ? 0 : i + 1; k < i + 2; ++k) {
+    for (size_t k = i == 0 ? 0 : i + 1; k < i + 2; ++k)
       ASSERT_TRUE(FeedDecoder(decoder_, {pending[k].data(), pending[k].size() - kPad}));
-    }
     g_Record = FeedRecord{.bOn = true};
     Slot(cases[i].kind, cases[i].in, cases[i].nSize);
     EXPECT_EQ(g_Record.fed, cases[i].fed) << "case " << i;
@@ -270,9 +265,8 @@ TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
     std::vector<uint8_t> out = {1, 2, 3};
     if (w > 0 && h > 0) {
       ASSERT_EQ(av_frame_get_buffer(pFrame, 0), 0);
-      for (AVBufferRef* p : pFrame->buf) {
+      for (AVBufferRef* p : pFrame->buf)
         if (p) std::generate(p->data, p->data + p->size, [&] { return (nRandom *= 69069u) >> 24; });
-      }
       // 0xEE in the picture (alpha is 255 once written) and in 256 spare bytes.
       out.assign(4u * w * h + 256, 0xEE);
       out.resize(4u * w * h);
@@ -297,9 +291,8 @@ AVFrame* FlatFrame(int w, int h, const uint8_t anYuv[3], AVColorSpace space, AVC
   pFrame->colorspace = space;
   pFrame->color_range = range;
   if (av_frame_get_buffer(pFrame, 0) != 0) std::abort();
-  for (int p = 0; p < 3; ++p) {
+  for (int p = 0; p < 3; ++p)
     std::fill_n(pFrame->data[p], pFrame->linesize[p] * (p == 0 ? h : (h + 1) / 2), anYuv[p]);
-  }
   return pFrame;
 }
 
@@ -334,15 +327,12 @@ TEST(Conversion, FollowsTheColourDescription) {
     ASSERT_TRUE(ConvertFrameToBgra(full, pFrame, out));
     ASSERT_TRUE(ConvertPictureToSize(scaled, pFrame, 20, 11));
     ASSERT_GE(scaled.nOutStride, 4 * 20);
-    for (int y = 0; y < 11; ++y) {
-      for (int x = 0; x < 20; ++x) {
-        const uint8_t* pScaled = scaled.vecOut.data() + y * scaled.nOutStride + 4 * x;
+    for (int y = 0; y < 11; ++y)
+      for (int x = 0; x < 20; ++x)
         for (int c = 0; c < 3; ++c) {
-          EXPECT_NEAR(pScaled[c], row.anRgb[2 - c], 3) << x << "," << y;
+          EXPECT_NEAR(scaled.vecOut[y * scaled.nOutStride + 4 * x + c], row.anRgb[2 - c], 3) << x;
           EXPECT_NEAR(out[4 * (y * 34 + x) + c], row.anRgb[2 - c], 3) << x << "," << y;
         }
-      }
-    }
     av_frame_free(&pFrame);
   }
   AVFrame* pFrame = FlatFrame(34, 18, rows[0].anYuv, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG);
