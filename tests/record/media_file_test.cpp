@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include "avc/avc_units.h"
 #include "record/avc_stream.h"
@@ -35,8 +37,7 @@ std::string TempPath(const std::string& szName) {
 // The device's pictures: each one's length-prefixed units, and the record in
 // force for it.
 struct Picture {
-  Bytes record;
-  Bytes units;
+  Bytes record, units;
 };
 
 std::vector<Picture> DevicePictures(const H264Stream& stream) {
@@ -82,12 +83,8 @@ class MediaFileTest : public ::testing::TestWithParam<const char*> {
 // one tick later. The sound is there byte for byte; a gap in it is silence,
 // not a jump; and the last picture holds its place until the recording ends.
 TEST_P(MediaFileTest, KeepsEveryPictureTheSoundAndTheTimes) {
-  H264Options options;
-  options.nFrames = 12;
-  options.nSecondWidth = 240;
-  options.nSecondHeight = 320;
-  options.nSecondFrames = 12;
-  const H264Stream stream = MakeH264Stream(options);
+  const H264Stream stream = MakeH264Stream(
+      {.nFrames = 12, .nSecondWidth = 240, .nSecondHeight = 320, .nSecondFrames = 12});
   const std::vector<Picture> pictures = DevicePictures(stream);
   MediaFile file;
   ASSERT_TRUE(Open(file, m_szPath, pictures[0]));
@@ -110,11 +107,10 @@ TEST_P(MediaFileTest, KeepsEveryPictureTheSoundAndTheTimes) {
   const std::vector<ReferencePicture> expected =
       ReferenceDecode(JoinAccessUnits(stream.accessUnits));
   ASSERT_EQ(read.pictures.size(), expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(read.pictures[i] == expected[i]) << i;
+  EXPECT_TRUE(read.pictures == expected);
   EXPECT_EQ(read.pictures.back().nWidth, 240);
   ASSERT_EQ(read.vecVideoPtsUs.size(), expected.size());
-  for (size_t i = 1; i < read.vecVideoPtsUs.size(); ++i)
-    EXPECT_GT(read.vecVideoPtsUs[i], read.vecVideoPtsUs[i - 1]) << i;
+  EXPECT_TRUE(std::ranges::is_sorted(read.vecVideoPtsUs, std::less_equal<>()));
   EXPECT_LT(read.vecVideoPtsUs[6] - read.vecVideoPtsUs[4], 2500) << "a tick or two, not a frame";
   EXPECT_EQ(read.nSoundRate, 48000);
   allSound.resize(5 * 48000 * 4, 0);  // silence under the still picture, to the end
@@ -125,10 +121,8 @@ TEST_P(MediaFileTest, KeepsEveryPictureTheSoundAndTheTimes) {
 // The disk fills up mid-recording (here: a file size limit): a write fails,
 // the file is closed, and what was written plays without an error.
 TEST_P(MediaFileTest, AFullDiskStopsCleanlyAndWhatWasWrittenPlays) {
-  H264Options options;
-  options.nFrames = 120;
-  options.nKeyInterval = 30;
-  const std::vector<Picture> pictures = DevicePictures(MakeH264Stream(options));
+  const std::vector<Picture> pictures =
+      DevicePictures(MakeH264Stream({.nFrames = 120, .nKeyInterval = 30}));
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
@@ -161,9 +155,7 @@ TEST_P(MediaFileTest, AFullDiskStopsCleanlyAndWhatWasWrittenPlays) {
 // (MP4's next fragment starts where its first packet lies, not where the last
 // one ended).
 TEST_P(MediaFileTest, AStillScreensGapStaysWhereItWas) {
-  H264Options options;
-  options.nFrames = 4;
-  const std::vector<Picture> pictures = DevicePictures(MakeH264Stream(options));
+  const std::vector<Picture> pictures = DevicePictures(MakeH264Stream({.nFrames = 4}));
   MediaFile file;
   ASSERT_TRUE(Open(file, m_szPath, pictures[0]));
   const int64_t times[] = {0, kFrameUs, 2 * kFrameUs, 10000000};

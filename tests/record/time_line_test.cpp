@@ -131,12 +131,7 @@ TEST(TimeLine, ExtremesNeitherOverflowNorStick) {
 }
 
 RecordSample Sample(MediaKind kind, bool bKeyframe, size_t nBytes, int64_t i64TimeUs = 0) {
-  RecordSample sample;
-  sample.kind = kind;
-  sample.bKeyframe = bKeyframe;
-  sample.i64TimeUs = i64TimeUs;
-  sample.vecData.assign(nBytes, static_cast<uint8_t>(i64TimeUs));
-  return sample;
+  return {kind, i64TimeUs, bKeyframe, std::vector(nBytes, static_cast<uint8_t>(i64TimeUs))};
 }
 
 TEST(Preroll, KeepsFromTheLastKeyframeWithinItsBound) {
