@@ -159,21 +159,12 @@ TEST(OutputRecovery, ReopensOnTheNextSoundAtMostOnceASecond) {
   OutputRecovery recovery;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.szWhy);
-    switch (row.step) {
-      case Step::FormatChanged:
-        RecoveryFormatChanged(recovery);
-        break;
-      case Step::Ask:
-        EXPECT_EQ(RecoveryShouldOpen(recovery, row.bSound, row.qwNow), row.bExpected);
-        break;
-      case Step::Opened:
-      case Step::OpenFailed:
-        EXPECT_EQ(RecoveryOpened(recovery, row.step == Step::Opened, row.qwNow), row.bExpected);
-        break;
-      case Step::Lost:
-        RecoveryLost(recovery);
-        break;
-    }
+    if (row.step == Step::FormatChanged) RecoveryFormatChanged(recovery);
+    if (row.step == Step::Lost) RecoveryLost(recovery);
+    if (row.step == Step::Ask)
+      EXPECT_EQ(RecoveryShouldOpen(recovery, row.bSound, row.qwNow), row.bExpected);
+    if (row.step == Step::Opened || row.step == Step::OpenFailed)
+      EXPECT_EQ(RecoveryOpened(recovery, row.step == Step::Opened, row.qwNow), row.bExpected);
   }
 }
 
