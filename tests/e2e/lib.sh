@@ -122,9 +122,7 @@ claims_made() { cat "$WORK/transcript.txt" 2>/dev/null | grep -c '^claim_interfa
 # The device checks the host's fixed packets byte for byte and writes what it
 # found wrong as "error" lines.
 expect_no_protocol_errors() {
-  if grep '^error' "$WORK/transcript.txt" | head -n 5 >&2; then
-    fail "the device found faults in the host's packets"
-  fi
+  ! grep '^error' "$WORK/transcript.txt" | head -n 5 >&2 || fail "the device found faults in the host's packets"
 }
 
 # picture_shown <window> <still.png> [band]: whether the window shows the still
