@@ -80,7 +80,6 @@ TEST(WindowText, StagesPicturesAndNoticesGiveTheLinesToDraw) {
       {{{'R', 20}, {'P'}}, false, 100, kTextWaitingForPicture, "", kTextSoundOff, 3000, true},
   };
   for (const Case& c : cases) {
-    const size_t nIndex = static_cast<size_t>(&c - cases);
     // Each case from its own start-up, with no notice of an earlier case or test due.
     UseVirtualClock(kStart - kNoticeMilliseconds);
     PostWindowNotice("");
@@ -97,10 +96,10 @@ TEST(WindowText, StagesPicturesAndNoticesGiveTheLinesToDraw) {
       PublishLinkReport(Report(stage, {"OTHER"}));
     }
     const WindowText text = CurrentWindowText(c.bHasPicture, kStart + c.qwNow);
-    EXPECT_EQ(text.szStatus, c.szStatus) << nIndex;
-    EXPECT_EQ(text.szHint, c.szHint) << nIndex;
-    EXPECT_EQ(text.szBand, c.szBand) << nIndex;
-    EXPECT_EQ(text.qwNextChange, c.qwNextChange == 0 ? 0 : kStart + c.qwNextChange) << nIndex;
+    EXPECT_EQ(std::tuple(text.szStatus, text.szHint, text.szBand, text.qwNextChange),
+              std::tuple(c.szStatus, c.szHint, c.szBand,
+                         c.qwNextChange == 0 ? 0 : kStart + c.qwNextChange))
+        << &c - cases;
   }
   UseRealClock();
 }

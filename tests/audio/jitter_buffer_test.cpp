@@ -105,19 +105,17 @@ Outcome Simulate(const Scenario& scenario) {
       vecPeriod.pop_back();
       outcome.dMaxCorrection =
           std::max(outcome.dMaxCorrection, std::fabs(buffer.drift.dCorrection));
-      if (t >= nEventMs) {
+      if (t >= nEventMs)
         outcome.dCorrectionOffDrift =
             std::max(outcome.dCorrectionOffDrift,
                      std::fabs(buffer.drift.dCorrection - scenario.dDriftPpm * 1e-6));
-      }
       for (size_t i = 0; i < vecPeriod.size(); i += format.nChannels) {
         const int nValue = vecPeriod[i];
         // Both channels carry the same sine.
         if (format.nChannels == 2 && vecPeriod[i + 1] != nValue) ++outcome.nJumps;
         const int nStep = nValue - nPrevious;
-        if (t > 1000 && (std::abs(nStep) > 1250 || std::abs(nStep - nPreviousStep) > 300)) {
-          ++outcome.nJumps;
-        }
+        outcome.nJumps +=
+            t > 1000 && (std::abs(nStep) > 1250 || std::abs(nStep - nPreviousStep) > 300);
         nPreviousStep = nStep;
         nPrevious = nValue;
       }

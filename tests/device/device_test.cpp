@@ -183,8 +183,7 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
     g_onLine(szText);
   };
   g_Callbacks.onLinkReport = [](void*, const LinkReport& r) {
-    const bool bSearch = r.stage == LinkStage::Searching;
-    const std::string szSeen = bSearch ? std::to_string(r.nVendorDevices) : "";
+    const auto szSeen = r.stage == LinkStage::Searching ? std::to_string(r.nVendorDevices) : "";
     const std::lock_guard lock(g_LogMutex);
     g_vecLog.emplace_back("SARL"[static_cast<int>(r.stage)] + szSeen, ClockTicks());
   };
@@ -309,9 +308,8 @@ TEST(LinkReports, ASearchSaysWhatItSaw) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(OpenDevice(*pSession, kUdid, &seen), c.nOpen);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(seen.nVendorDevices, c.nVendorDevices);
-    EXPECT_EQ(seen.nNoPermission, c.nNoPermission);
-    EXPECT_EQ(seen.vecOtherUdids, c.vecOtherUdids);
+    EXPECT_EQ(std::tie(seen.nVendorDevices, seen.nNoPermission, seen.vecOtherUdids),
+              std::tie(c.nVendorDevices, c.nNoPermission, c.vecOtherUdids));
   }
   ResetCaptureState(*pSession);
 }

@@ -9,8 +9,7 @@ start_xvfb
 make_stream "$WORK/stream.h264" 390 844 1 2
 export VELTRONA_LOG="$WORK/log.txt"
 run_program capture "$WORK/stream.h264" --any
-window=$(window_id)
-[[ -n $window ]] || fail "no window"
+the_window
 wait_until 60 "the picture" 'picture_shown "$window" "$WORK/stream.h264.png"'
 grep -q "any: mirroring ${SERIAL,,}" "$WORK/log.txt" || grep -q "any: mirroring ${SERIAL:0:8}-" \
   "$WORK/log.txt" || fail "the log does not say which device was taken"

@@ -13,13 +13,10 @@ for seed in "$@"; do
   scenario="capture+chaos:seed=$seed,from=30,to=230,rate=0.1"
   ((seed % 2 == 0)) && scenario+="+tone:hz=440"
   run_program "$scenario" "$WORK/stream.h264"
-  window=$(window_id)
+  the_window
   time_recovery 3 || fail "seed $seed: no pictures within 3 s of the damage's end"
   wait_until 60 "seed $seed: the picture" 'picture_shown "$window" "$WORK/stream.h264.png"'
-  time_stop
-  [[ $EXIT_CODE == 0 ]] || fail "seed $seed: exit code $EXIT_CODE"
-  awk -v s="$STOP_S" -v w="$STOP_WITHIN_S" 'BEGIN { exit !(s < w) }' ||
-    fail "seed $seed: ended $STOP_S s after SIGTERM"
+  stop_within "$STOP_WITHIN_S" "seed $seed"
   ! grep -E 'Sanitizer|runtime error' "$WORK/stderr.txt" || fail "seed $seed: a sanitizer's report"
   echo "seed $seed: pictures again $RECOVERY_S s after the damage, ended $STOP_S s after SIGTERM"
 done

@@ -8,8 +8,7 @@ for range in tv pc; do
   stream="$WORK/$range.h264"
   make_colour_stream "$stream" "$range"
   run_program capture "$stream" "$UDID" --save-dir "$WORK/saved"
-  window=$(window_id)
-  [[ -n $window ]] || fail "no window"
+  the_window
   wait_until 60 "the colours of BT.709 $range in the window" 'colours_shown "$window" "$stream.png"'
   xdotool windowfocus --sync "$window" key s
   wait_until 20 "the screenshot" '[[ $(ls "$WORK/saved" | grep -c "\.png$") == 1 ]]'

@@ -14,8 +14,7 @@ size_is() {
 
 make_stream "$WORK/stream.h264" 1170 2532 1 5
 VELTRONA_FONT=/nonexistent/font.ttf run_program capture "$WORK/stream.h264" "$UDID" --fullscreen
-window=$(window_id)
-[[ -n $window ]] || fail "no window"
+the_window
 shown='picture_shown "$window" "$WORK/stream.h264.png"'
 wait_until 60 "full screen from the start" "size_is \"\$window\" 1280 1024 && $shown"
 xdotool key --window "$window" Escape

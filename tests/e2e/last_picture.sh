@@ -24,8 +24,7 @@ band_shown() {
 make_stream "$WORK/stream.h264" 900 650 1 0.03
 for scenario in capture+still "capture+unplug:frames=31"; do
   run_program "$scenario" "$WORK/stream.h264"
-  window=$(window_id)
-  [[ -n $window ]] || fail "no window"
+  the_window
   shown=$([[ $scenario == *unplug* ]] && echo band_shown || echo picture_shown)
   wait_until 60 "the last picture ($scenario)" '$shown "$window" "$WORK/stream.h264.png"'
   close_program

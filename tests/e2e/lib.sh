@@ -99,6 +99,8 @@ wait_until() {
 }
 
 window_id() { timeout 20 xdotool search --sync --onlyvisible --name '^Veltrona - iOS$' | head -n 1; }
+# the_window: the program's window into $window; fails when there is none.
+the_window() { window=$(window_id) && [[ -n $window ]] || fail "no window"; }
 
 # ended_with <code>: waits for the program to end and checks its exit code.
 ended_with() {
@@ -120,9 +122,7 @@ claims_made() { cat "$WORK/transcript.txt" 2>/dev/null | grep -c '^claim_interfa
 # The device checks the host's fixed packets byte for byte and writes what it
 # found wrong as "error" lines.
 expect_no_protocol_errors() {
-  if grep '^error' "$WORK/transcript.txt" | head -n 5 >&2; then
-    fail "the device found faults in the host's packets"
-  fi
+  ! grep '^error' "$WORK/transcript.txt" | head -n 5 >&2 || fail "the device found faults in the host's packets"
 }
 
 # picture_shown <window> <still.png> [band]: whether the window shows the still
@@ -133,11 +133,6 @@ expect_no_protocol_errors() {
 # is drawn) is left out of both.
 picture_shown() {
   import -window "$1" "$WORK/shot.png" || return 1
-  if [[ ${3:-} == band ]]; then
-    local bw bh
-    read -r bw bh < <(identify -format '%w %h\n' "$WORK/shot.png")
-    mogrify -fill black -draw "rectangle 0,$((bh - bh / 12)) $bw,$bh" "$WORK/shot.png"
-  fi
   local cw ch w h x y dw dh mae region
   read -r cw ch < <(identify -format '%w %h\n' "$WORK/shot.png")
   read -r w h < <(identify -format '%w %h\n' "$2")
@@ -146,8 +141,9 @@ picture_shown() {
     printf "%d %d %d %d\n", int((cw - dw) / 2), int((ch - dh) / 2), dw, dh }')
   convert -size "${cw}x${ch}" xc:black \( "$2" -filter Triangle -resize "${dw}x${dh}!" \) \
     -geometry "+$x+$y" -composite "$WORK/expected.png"
-  [[ ${3:-} == band ]] &&
-    mogrify -fill black -draw "rectangle 0,$((ch - ch / 12)) $cw,$ch" "$WORK/expected.png"
+  [[ ${3:-} != band ]] || for region in shot expected; do
+    mogrify -fill black -draw "rectangle 0,$((ch - ch / 12)) $cw,$ch" "$WORK/$region.png"
+  done
   mae=$({ compare -metric MAE "$WORK/shot.png" "$WORK/expected.png" null: 2>&1 || true; } |
     sed -E 's/.*\((.*)\).*/\1/')
   echo "client ${cw}x${ch}, picture ${dw}x${dh} at $x,$y: mean absolute error $mae"
@@ -188,4 +184,11 @@ time_stop() {
   if alive; then kill -KILL "$PROGRAM_PID" && EXIT_CODE=hung; fi
   wait "$PROGRAM_PID" || code=$?
   EXIT_CODE=${EXIT_CODE:-$code} PROGRAM_PID=
+}
+
+# stop_within <seconds> [what]: time_stop; fails unless the program ended with 0 within the bound.
+stop_within() {
+  time_stop
+  [[ $EXIT_CODE == 0 ]] && awk -v s="$STOP_S" -v w="$1" 'BEGIN { exit !(s < w) }' ||
+    fail "${2:+$2: }exit code $EXIT_CODE, ended $STOP_S s after SIGTERM"
 }

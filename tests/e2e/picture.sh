@@ -7,8 +7,7 @@ start_xvfb
 # A second of moving picture, then five of a still one; the device loops.
 make_stream "$WORK/stream.h264" "${size[@]}" 1 5
 run_program capture "$WORK/stream.h264"
-window=$(window_id)
-[[ -n $window ]] || fail "no window"
+the_window
 wait_until 60 "the picture at the start size" 'picture_shown "$window" "$WORK/stream.h264.png"'
 xdotool windowsize "$window" 640 720
 wait_until 60 "the picture at 640x720" \

@@ -13,8 +13,7 @@ lit() {
 
 SERIAL=00008101000A1B2C3D4E5F61  # the device on the bus is another one
 run_program cold "" "$UDID" --no-audo
-window=$(window_id)
-[[ -n $window ]] || fail "no window"
+the_window
 # 900x650: the status line sits just above the middle, the hint just below it.
 wait_until 10 "the status line" 'lit "$window" 800x40+50+280'
 wait_until 15 "the hint line" 'lit "$window" 800x40+50+330'

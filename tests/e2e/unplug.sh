@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.sh"
 start_xvfb
 make_stream "$WORK/stream.h264" 1170 2532 1 5
 run_program "capture+unplug:frames=60,replug_ms=3000" "$WORK/stream.h264"
-window=$(window_id)
+the_window
 wait_until 60 "a second connection" '[[ $(claims_made) -ge 2 ]]'
 needs=$(needs_sent)
 wait_until 60 "45 pictures asked for after it" '[[ $(needs_sent) -ge $((needs + 45)) ]]'

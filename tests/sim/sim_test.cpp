@@ -43,35 +43,6 @@ std::string Settings(const vsim::DeviceConfig& c) {
   return szText;
 }
 
-// The capture interface of a device in the capture configuration, claimed.
-class SimDevice : public ::testing::Test {
- protected:
-  void Claim(vsim::DeviceConfig config) {
-    vsim::Reset();
-    UseVirtualClock(1000);
-    config.bCaptureModeOn = true;
-    vsim::AddDevice(config);
-    usb_init();
-    usb_find_busses();
-    usb_find_devices();
-    pHandle = usb_open(usb_get_busses()->devices);
-    ASSERT_EQ(usb_set_configuration(pHandle, 2), 0);
-    ASSERT_EQ(usb_claim_interface(pHandle, 2), 0);
-  }
-  void TearDown() override {
-    vsim::Reset();
-    UseRealClock();
-  }
-  int Read() { return usb_bulk_read(pHandle, 0x86, buffer, sizeof buffer, 1000); }
-  void Write(std::vector<uint8_t> bytes) {
-    usb_bulk_write(pHandle, 0x05, reinterpret_cast<char*>(bytes.data()),
-                   static_cast<int>(bytes.size()), 1000);
-  }
-
-  usb_dev_handle* pHandle = nullptr;
-  char buffer[64] = {};
-};
-
 }  // namespace
 
 TEST(SimScenario, TextsBecomeSettingsOrAreRefused) {
@@ -104,7 +75,27 @@ TEST(SimScenario, TextsBecomeSettingsOrAreRefused) {
   }
 }
 
-TEST_F(SimDevice, ReportsWhatTheHostGetsWrongAndASilentOneHearsNothing) {
+TEST(SimDevice, ReportsWhatTheHostGetsWrongAndASilentOneHearsNothing) {
+  usb_dev_handle* pHandle = nullptr;
+  char buffer[64] = {};
+  // The capture interface of a device in the capture configuration, claimed.
+  const auto Claim = [&](vsim::DeviceConfig config) {
+    vsim::Reset();
+    UseVirtualClock(1000);
+    config.bCaptureModeOn = true;
+    vsim::AddDevice(config);
+    usb_init();
+    usb_find_busses();
+    usb_find_devices();
+    pHandle = usb_open(usb_get_busses()->devices);
+    ASSERT_EQ(usb_set_configuration(pHandle, 2), 0);
+    ASSERT_EQ(usb_claim_interface(pHandle, 2), 0);
+  };
+  const auto Read = [&] { return usb_bulk_read(pHandle, 0x86, buffer, sizeof buffer, 1000); };
+  const auto Write = [&](std::vector<uint8_t> bytes) {
+    usb_bulk_write(pHandle, 0x05, reinterpret_cast<char*>(bytes.data()),
+                   static_cast<int>(bytes.size()), 1000);
+  };
   Claim({});
   ASSERT_EQ(Read(), 16);                                             // its ping
   Write({16, 0, 0, 0, 'g', 'n', 'i', 'p', 0, 0, 0, 0, 0, 0, 0, 0});  // 0 where 1 belongs
@@ -131,6 +122,8 @@ TEST_F(SimDevice, ReportsWhatTheHostGetsWrongAndASilentOneHearsNothing) {
   EXPECT_EQ(ClockTicks() - qwBefore, 1000u);
   Write({1, 2, 3});
   EXPECT_EQ(vsim::ProtocolErrors(), std::vector<std::string>{});
+  vsim::Reset();
+  UseRealClock();
 }
 
 // The same seed damages the same transfers the same way, only inside its
