@@ -7,9 +7,14 @@ source "$(dirname "$0")/lib.sh"
 
 # run_with <sound file> <arguments after the UDID...>
 run_with() {
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$1" VELTRONA_LOG="$WORK/log.txt" \
-    run_program "capture+tone:hz=1000" "$WORK/stream.h264" "$UDID" "${@:2}"
-  the_window
+  local sound=$1
+  shift
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" \
+    VELTRONA_SIM_STREAM="$WORK/stream.h264" VELTRONA_SIM_SERIAL="$SERIAL" \
+    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$PRELOAD" \
+    "$PROGRAM" "$UDID" "$@" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+  PROGRAM_PID=$!
+  WINDOW=$(window_id) || fail "no window"
 }
 
 # 48 kHz 16-bit stereo. From 1 s after the first sound (the window, the font
@@ -49,7 +54,7 @@ make_stream "$WORK/stream.h264" 320 240 8 1
 
 run_with "$WORK/sound.raw"
 wait_until 30 "5 s of sound" '[[ $(stat -c %s "$WORK/sound.raw" 2>/dev/null || echo 0) -ge 960000 ]]'
-xdotool windowfocus --sync "$window" key m
+xdotool windowfocus --sync "$WINDOW" key m
 wait_until 10 "the mute in the log" 'grep -q "audio: muted" "$WORK/log.txt"'
 close_program
 analyse "$WORK/sound.raw" || fail "the tone did not come out whole"
