@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <mutex>
+#include <string>
 
 #include "avc/access_unit.h"
 #include "avc/avc_units.h"
@@ -29,9 +31,16 @@ namespace {
 
 // What the capture side handed on, in order: log lines as they are; the other
 // slots as "start", "lost", "params:<hex>", "nal:<hex>", "end", "audio:<hex>", "format:<numbers>".
+// The device's name is logged from a thread of its own: every slot writes
+// under one lock.
 std::vector<std::string> g_vecCalls;
+std::mutex g_CallsMutex;
+void Push(std::string szCall) {
+  const std::lock_guard lock(g_CallsMutex);
+  g_vecCalls.push_back(std::move(szCall));
+}
 void Record(const char* szSlot, const uint8_t* pData, int32_t nSize) {
-  g_vecCalls.push_back(szSlot + H({pData, static_cast<size_t>(nSize)}));
+  Push(szSlot + H({pData, static_cast<size_t>(nSize)}));
 }
 // An access unit as its record when new, each unit with its prefix, and its
 // end ("end*" for a keyframe).
@@ -41,7 +50,7 @@ void RecordAccessUnit(void*, const AccessUnit& unit) {
   size_t nPosition = 0;
   while (const auto nal = NextUnit(unit.units, nPosition))
     Record("nal:", nal->data() - 4, static_cast<int32_t>(nal->size() + 4));
-  g_vecCalls.push_back(unit.bKeyframe ? "end*" : "end");
+  Push(unit.bKeyframe ? "end*" : "end");
 }
 std::string Joined(const std::vector<std::string>& vecLines) {
   std::string szText;
@@ -56,14 +65,14 @@ struct Recorder {
     g_Callbacks = SessionCallbacks{};
     g_Callbacks.onAudioFormat = [](void*, uint32_t nBits, uint32_t nChannels, int32_t nRate,
                                    int32_t nOne) {
-      g_vecCalls.push_back("format:" + std::to_string(nBits) + " " + std::to_string(nChannels) +
-                           " " + std::to_string(nRate) + " " + std::to_string(nOne));
+      Push("format:" + std::to_string(nBits) + " " + std::to_string(nChannels) + " " +
+           std::to_string(nRate) + " " + std::to_string(nOne));
     };
     g_Callbacks.onAudioData = [](void*, const uint8_t* p, int32_t n) { Record("audio:", p, n); };
-    g_Callbacks.onStreamStart = [](void*) { g_vecCalls.push_back("start"); };
-    g_Callbacks.onDeviceLost = [](void*) { g_vecCalls.push_back("lost"); };
+    g_Callbacks.onStreamStart = [](void*) { Push("start"); };
+    g_Callbacks.onDeviceLost = [](void*) { Push("lost"); };
     AddAccessUnitSink(g_Callbacks.videoSinks, RecordAccessUnit, nullptr);
-    g_Callbacks.onLog = [](void*, const char* szLine) { g_vecCalls.push_back(szLine); };
+    g_Callbacks.onLog = [](void*, const char* szLine) { Push(szLine); };
   }
   ~Recorder() { g_Callbacks = previous; }
   SessionCallbacks previous;
