@@ -1,11 +1,16 @@
 // Start-up with a recording shell, the simulated bus and the virtual clock; the fit.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
+#include <thread>
 
 #include "app/app_texts.h"
 #include "app/fit_geometry.h"
+#include "app/headless.h"
 #include "app/shell.h"
 #include "app/startup.h"
 #include "app/window_notice.h"
@@ -58,7 +63,9 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
     int nExit;
     std::string szShell, szNotice = {};
     bool bWindow = true;
+    std::string szLogged = {};  // in the log
   };
+  const std::string szLog = testing::TempDir() + "veltrona-app.log";
   const Case cases[] = {
       {std::nullopt, {}, "", 2, "box: " + std::string(kTextMissingUdid) + "\n"},
       {"", {}, "", 2, "box: " + std::string(kTextInvalidUdid) + "\n"},
@@ -69,6 +76,14 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
       {szUdid, {"--fullscreen", "--no-audio"}, "", 0, "fullscreen\nloop\n"},
       {szUdid, {"--no-window"}, "", 2, szNoWindow + "\n" + kTextUsage + "\n"},
       {szUdid, {"--no-audo", "x"}, "", 0, "stderr: " + szUnknown + "\nloop\n", szUnknown},
+      {szUdid,
+       {"--record", "/nonexistent-dir/x.mkv"},
+       szLog.c_str(),
+       0,
+       "loop\n",
+       kTextRecordingNotCreatedPrefix + std::string("x.mkv"),
+       true,
+       "record: /nonexistent-dir/x.mkv cannot be created: "},
   };
   UseVirtualClock(1'000'000);  // later than any notice of an earlier test
   for (const Case& c : cases) {
@@ -81,7 +96,11 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
               c.nExit);
     EXPECT_EQ(g_szShell, c.szShell);
     EXPECT_EQ(CurrentWindowNotice(qwStart), c.szNotice);
+    std::stringstream logged;
+    logged << std::ifstream(c.szLog).rdbuf();
+    EXPECT_NE(logged.str().find(c.szLogged), std::string::npos) << logged.str();
   }
+  std::remove(szLog.c_str());
   unsetenv("VELTRONA_LOG");
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
   UseRealClock();
@@ -124,6 +143,18 @@ TEST(Options, TheCommandLineMeansWhatItSays) {
   std::filesystem::create_directories(szFolder);
   EXPECT_TRUE(RecordingPathFor(szFolder).starts_with(szFolder + "/Veltrona ")) << szFolder;
   EXPECT_EQ(RecordingPathFor(szFolder + "/a.mkv"), szFolder + "/a.mkv");
+}
+
+// Each stop signal ends the wait without a window, SIGHUP too (the terminal
+// that started a recording went away); one sent before the wait is kept for it.
+TEST(Headless, EveryStopSignalEndsTheWait) {
+  for (const int nSignal : {SIGINT, SIGTERM, SIGHUP}) {
+    std::thread([nSignal] {
+      ASSERT_TRUE(PrepareHeadless());
+      pthread_kill(pthread_self(), nSignal);
+      WaitForStopRequest();
+    }).join();
+  }
 }
 
 TEST(FitPicture, LetterBoxedWithTheFillingSideTruncated) {

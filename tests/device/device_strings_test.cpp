@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 TEST(DeviceStrings, ControlsAndInvalidUtf8ShowAsQuestionMarks) {
   // UTF-8 letters of every length stay, the edges of the ranges too.
   const std::string szLetters =
-      "Vid\xc3\xa9os \xe6\x8a\x95 \xf0\x9f\x93\xb1 \xf4\x8f\xbf\xbf \xed\x9f\xbf";
+      "Vid\xc3\xa9os \xe6\x8a\x95 \xf0\x9f\x93\xb1 \xf4\x8f\xbf\xbf \xed\x9f\xbf \xe0\xa0\x80 "
+      "\xef\xbf\xbd";
   const std::tuple<std::string, std::string, std::string> cases[] = {
       // as it came, as text, as a name (its closing line break kept, one LF)
       {"iPhone\r\n", "iPhone??", "iPhone\n"},
@@ -34,7 +35,7 @@ TEST(DeviceStrings, ControlsAndInvalidUtf8ShowAsQuestionMarks) {
       {"a\x1b[2Jb\x7f\x9b\x80\x9f\xa0\xe9\xff\xc2\x80\xc2\x9b\xc2\x9f\xc2\xa0",
        "a?[2Jb??????????\xc2\xa0", "a?[2Jb??????????\xc2\xa0"},
       // overlong, surrogate, above U+10FFFF, a lead without its tail, cut at the end
-      {"\xc0\xaf\xe0\x9f\xbf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82x\xf0\x9f\x93",
+      {"\xc0\xaf\xe0\x9f\xbf\xed\xa0\x80\xf4\x90\x80\x80\xe4\xb8x\xf0\x9f\x93",
        "??????????????x???", "??????????????x???"},
   };
   for (const auto& [szFrom, szText, szName] : cases) {
