@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # --any in place of the UDID mirrors the phone that is there, whatever its
-# serial, and the log says which one it took. The program may be given (the
-# installed one, for the package tests); else the build's.
+# serial, and logs which. The program may be given (the package tests'), else the build's.
 source "$(dirname "$0")/lib.sh"
 PROGRAM=${1:-$PROGRAM}
 SERIAL=${VELTRONA_SIM_SERIAL:-0123456789abcdef0123456789abcdef01234567}

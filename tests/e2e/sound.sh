@@ -17,11 +17,10 @@ run_with() {
   WINDOW=$(window_id) || fail "no window"
 }
 
-# 48 kHz 16-bit stereo. From 1 s after the first sound (the window, the font
-# and the first pictures all start then) to 50 ms before the
-# last (once the window is closed the card plays silence until the program
-# ends), no half millisecond is silent (a 1 kHz sine is never at zero that
-# long); the zero crossings give the frequency.
+# 48 kHz 16-bit stereo. From 1 s after the first sound (the window, the font and
+# the first pictures start then) to 50 ms before the last (after the close the
+# card plays silence), no half millisecond is silent (a 1 kHz sine never is);
+# the zero crossings give the frequency.
 analyse() {
   python3 - "$1" <<'PYTHON'
 import math, struct, sys

@@ -16,8 +16,7 @@ expect_refusal() {
   [[ -n $box ]] || fail "no message box for '$1': $(cat "$WORK/stderr.txt")"
   ! xwininfo -name "Veltrona - iOS" >/dev/null 2>&1 || fail "a mirror window came up"
   grep -qxF "$1" "$WORK/stderr.txt" || fail "standard error lacks '$1'"
-  # A box mapped a moment ago may miss the key (or xdotool may fail on it):
-  # pressed again until the program has ended.
+  # A box mapped a moment ago may miss the key: pressed until the program ends.
   local deadline=$((SECONDS + 10))
   while kill -0 "$PROGRAM_PID" 2>/dev/null && [[ $SECONDS -lt $deadline ]]; do
     xdotool key --window "$box" Return 2>/dev/null || true
