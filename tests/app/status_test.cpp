@@ -1,6 +1,5 @@
-// The window's texts without drawing: the connection's stages and pictures
-// turned into lines, the hint chosen from what the search saw, text sizes and
-// fitting, and the --list lines; the folders files are saved in.
+// The window's texts without drawing: status lines, the hint, text sizes and
+// fitting, the --list lines; the folders files are saved in.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -34,9 +33,8 @@ LinkReport Report(LinkStage stage, std::vector<std::string> vecOthers = {}, int 
   return report;
 }
 
-// Steps: a report at a tick, or a picture ('P'), fed to the process-wide
-// record as the capture thread feeds it; then what the window says at the
-// last tick, with and without a picture on screen.
+// Steps: a report at a tick, or a picture ('P'), fed as the capture thread
+// feeds them; then what the window says at the last tick.
 struct Step {
   char cKind;  // 'S'earching, 'A'ctivating, 'R'eceiving, 'L'ost, 'P'icture
   uint64_t qwAt = 0;
@@ -142,8 +140,7 @@ TEST(TextFit, ALineShrinksToFitThenIsCutBetweenCharacters) {
   };
   for (const auto& [szText, nMaxWidth, szFitted, nFittedPx] : cases) {
     const auto fitted = FitTextLine(szText, nMaxWidth, 20, kSmallestTextPx, HalfWidthFont, nullptr);
-    EXPECT_EQ(fitted.szText, szFitted) << nMaxWidth;
-    EXPECT_EQ(fitted.nPx, nFittedPx) << nMaxWidth;
+    EXPECT_EQ(std::tuple(fitted.szText, fitted.nPx), std::tuple(szFitted, nFittedPx)) << nMaxWidth;
   }
 }
 

@@ -7,12 +7,10 @@ source "$(dirname "$0")/lib.sh"
 
 # run_with <sound file> <arguments after the UDID...>
 run_with() {
-  local sound=$1
-  shift
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" \
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$1" VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" \
     VELTRONA_SIM_STREAM="$WORK/stream.h264" VELTRONA_SIM_SERIAL="$SERIAL" \
     VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$PRELOAD" \
-    "$PROGRAM" "$UDID" "$@" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+    "$PROGRAM" "$UDID" "${@:2}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
   PROGRAM_PID=$!
   WINDOW=$(window_id) || fail "no window"
 }
