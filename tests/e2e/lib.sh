@@ -75,9 +75,8 @@ colours_shown() {
         int($3 * qx / 4), int($4 * qy / 4) } }')
 }
 
-# run_program <scenario> <stream> [udid [option...]]: starts the program in the
-# background; its files are named with RUN_TAG, if set, and no earlier run's
-# transcript is read as this one's.
+# run_program <scenario> <stream> [udid [option...]]: the program in the background,
+# its files named with RUN_TAG, if set (no earlier run's transcript read as this one's).
 run_program() {
   rm -f "$WORK/transcript${RUN_TAG:-}.txt"
   VELTRONA_SIM_SCENARIO="$1" VELTRONA_SIM_STREAM="$2" VELTRONA_SIM_SERIAL="$SERIAL" \

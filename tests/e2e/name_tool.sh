@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
 # --list shows control bytes from the device as "?", needing no display. A hung
-# name tool holds up nothing: the first NEED goes out while it hangs; with the
-# log off it never runs. A frozen phone (after 40 packets it takes no more
-# data) holds up nothing either: writes give up after their second and the
-# program goes on (keep-alives). SIGTERM then ends the program (and the tool)
-# within 3.5 s, while a write is waiting.
-# SIGHUP ends the program as SIGTERM does, without a window (the recording,
-# into a folder, closed) and with one; the phone is switched back.
+# name tool holds up nothing (the first NEED goes out while it hangs; with the
+# log off it never runs), nor does a phone that takes no more data after 40
+# packets (writes give up after a second, keep-alives go on); SIGTERM ends the
+# program (and the tool) within 3.5 s. SIGHUP ends it as SIGTERM does, without
+# a window (the recording closed) and with one; the phone is switched back.
 source "$(dirname "$0")/lib.sh"
 export PATH="$WORK/bin:$PATH"
 mkdir "$WORK/bin" "$WORK/videos"

@@ -30,8 +30,7 @@ start_xvfb
 expect_refusal "Falta el UDID del dispositivo iOS."
 expect_refusal "El UDID del dispositivo iOS no es valido." ""
 expect_refusal "El UDID del dispositivo iOS no es valido." "$(printf 'a%.0s' {1..64})"
-DISPLAY= LD_PRELOAD="$PRELOAD" "$PROGRAM" "$UDID" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
-PROGRAM_PID=$!
+DISPLAY= run_program cold ""
 ended_with 3
 [[ -s "$WORK/stderr.txt" ]] || fail "no reason given on standard error without a display"
 echo "PASS startup failures; no display: $(head -n 1 "$WORK/stderr.txt")"
