@@ -25,12 +25,8 @@ constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
 const std::string kSearching = std::string(kTextSearchingPrefix) + kUdid + kTextEllipsis;
 
 LinkReport Report(LinkStage stage, std::vector<std::string> vecOthers = {}, int nNoPermission = 0) {
-  LinkReport report;
-  report.stage = stage;
-  report.vecOtherUdids = std::move(vecOthers);
-  report.nNoPermission = nNoPermission;
-  report.nVendorDevices = static_cast<int32_t>(report.vecOtherUdids.size()) + nNoPermission;
-  return report;
+  const auto nVendorDevices = static_cast<int32_t>(vecOthers.size()) + nNoPermission;
+  return {stage, nVendorDevices, nNoPermission, std::move(vecOthers)};
 }
 
 // Steps: a report at a tick, or a picture ('P'), fed as the capture thread
@@ -103,11 +99,9 @@ TEST(WindowText, StagesPicturesAndNoticesGiveTheLinesToDraw) {
 }
 
 TEST(WindowText, TheHintNamesTheLikelyCause) {
-  LinkReport unreadable = Report(LinkStage::Searching);
-  unreadable.nVendorDevices = 1;  // there, serial unreadable for another reason
   const std::pair<LinkReport, std::string> cases[] = {
       {Report(LinkStage::Searching), kTextHintConnect},
-      {unreadable, kTextHintConnect},
+      {{LinkStage::Searching, 1, 0, {}}, kTextHintConnect},  // there, serial unreadable otherwise
       {Report(LinkStage::Searching, {"A", "B\x1b[2J\xc2\x9b"}),
        std::string(kTextHintOtherUdidsPrefix) + "A, B?[2J?"},  // no control characters
       // One it may not open could be the one: the permission comes first.
