@@ -133,7 +133,6 @@ TEST(Options, TheCommandLineMeansWhatItSays) {
       {{"--no-window"}, "101[][]" + std::string(kTextNoWindowWithoutRecord)},
       {{"--preroll", "0"}, "100[][][0]"},
       {{"--preroll", "1", "--preroll=4096"}, "100[][][4294967296]"},
-      {{"--preroll", "--no-audio"}, "100[][]" + szMissing + "--preroll"},
       {{"--preroll="}, "100[][]" + szMissing + "--preroll"},
       {{"--preroll", "4097"}, "100[][]" + szBad},
       {{"--preroll", "2x"}, "100[][]" + szBad},

@@ -1,6 +1,5 @@
-// The window's texts without drawing: the connection's stages and pictures
-// turned into lines, the hint chosen from what the search saw, text sizes and
-// fitting, and the --list lines; the folders files are saved in.
+// The window's texts without drawing: status lines, the hint, text sizes and
+// fitting, the --list lines; the folders files are saved in.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -26,17 +25,12 @@ constexpr char kUdid[] = "00008101-000A1B2C3D4E5F60";
 const std::string kSearching = std::string(kTextSearchingPrefix) + kUdid + kTextEllipsis;
 
 LinkReport Report(LinkStage stage, std::vector<std::string> vecOthers = {}, int nNoPermission = 0) {
-  LinkReport report;
-  report.stage = stage;
-  report.vecOtherUdids = std::move(vecOthers);
-  report.nNoPermission = nNoPermission;
-  report.nVendorDevices = static_cast<int32_t>(report.vecOtherUdids.size()) + nNoPermission;
-  return report;
+  const auto nVendorDevices = static_cast<int32_t>(vecOthers.size()) + nNoPermission;
+  return {stage, nVendorDevices, nNoPermission, std::move(vecOthers)};
 }
 
-// Steps: a report at a tick, or a picture ('P'), fed to the process-wide
-// record as the capture thread feeds it; then what the window says at the
-// last tick, with and without a picture on screen.
+// Steps: a report at a tick, or a picture ('P'), fed as the capture thread
+// feeds them; then what the window says at the last tick.
 struct Step {
   char cKind;  // 'S'earching, 'A'ctivating, 'R'eceiving, 'L'ost, 'P'icture
   uint64_t qwAt = 0;
@@ -105,11 +99,9 @@ TEST(WindowText, StagesPicturesAndNoticesGiveTheLinesToDraw) {
 }
 
 TEST(WindowText, TheHintNamesTheLikelyCause) {
-  LinkReport unreadable = Report(LinkStage::Searching);
-  unreadable.nVendorDevices = 1;  // there, serial unreadable for another reason
   const std::pair<LinkReport, std::string> cases[] = {
       {Report(LinkStage::Searching), kTextHintConnect},
-      {unreadable, kTextHintConnect},
+      {{LinkStage::Searching, 1, 0, {}}, kTextHintConnect},  // there, serial unreadable otherwise
       {Report(LinkStage::Searching, {"A", "B\x1b[2J\xc2\x9b"}),
        std::string(kTextHintOtherUdidsPrefix) + "A, B?[2J?"},  // no control characters
       // One it may not open could be the one: the permission comes first.
@@ -142,8 +134,7 @@ TEST(TextFit, ALineShrinksToFitThenIsCutBetweenCharacters) {
   };
   for (const auto& [szText, nMaxWidth, szFitted, nFittedPx] : cases) {
     const auto fitted = FitTextLine(szText, nMaxWidth, 20, kSmallestTextPx, HalfWidthFont, nullptr);
-    EXPECT_EQ(fitted.szText, szFitted) << nMaxWidth;
-    EXPECT_EQ(fitted.nPx, nFittedPx) << nMaxWidth;
+    EXPECT_EQ(std::tuple(fitted.szText, fitted.nPx), std::tuple(szFitted, nFittedPx)) << nMaxWidth;
   }
 }
 

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The phone damages its transfers for a while (seeded: flips, cuts, lengths,
-# random bytes, drops, repeats): once it behaves again, pictures flow within
-# 3 s, the picture on screen is right again, and SIGTERM ends the program in
-# under STOP_WITHIN_S (3.5 s; more under the sanitizers) with exit code 0.
-# One run per seed given; even seeds with a tone, whose sound keeps coming.
+# The phone damages its transfers for a while (seeded): once it behaves again,
+# pictures flow within 3 s and are right, and SIGTERM ends the program in under
+# STOP_WITHIN_S (3.5 s; more under the sanitizers) with exit code 0. A run per
+# seed given; even seeds with a tone.
 source "$(dirname "$0")/lib.sh"
 STOP_WITHIN_S=${STOP_WITHIN_S:-3.5}
 [[ $# -gt 0 ]] || fail "no seeds given"

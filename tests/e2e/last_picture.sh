@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The last picture of a stream is on screen as soon as its sample has come,
-# both when the phone then sends nothing more (its screen stands still) and
-# when it goes away: then a dark band across its bottom (at most 1/12 of the
-# window's height) says so, and above the band the picture is as it was.
+# The last picture is on screen as soon as its sample has come, both when the
+# phone then sends nothing more and when it goes away: then a dark band across
+# the bottom twelfth says so, and above it the picture is as it was.
 source "$(dirname "$0")/lib.sh"
 start_xvfb
 
@@ -12,15 +11,14 @@ band_shown() {
   picture_shown "$1" "$2" band && import -window "$1" "$WORK/shot.png" || return 1
   local w h lit shot picture
   read -r w h < <(identify -format '%w %h\n' "$WORK/shot.png")
-  lit=$(convert "$WORK/shot.png" -crop "x$((h / 12))+0+$((h - h / 12))" +repage -format '%[fx:maxima]' info:)
+  lit=$(brightest "$WORK/shot.png" "x$((h / 12))+0+$((h - h / 12))")
   shot=$(convert "$WORK/shot.png" -crop "x2+0+$((h - 2))" +repage -format '%[fx:mean]' info:)
   picture=$(convert "$2" -resize "${w}x$h!" -crop "x2+0+$((h - 2))" +repage -format '%[fx:mean]' info:)
   echo "band: text up to $lit; bottom rows $shot, the picture's $picture"
   awk -v l="$lit" -v a="$shot" -v b="$picture" 'BEGIN { exit !(l > 0.9 && a < 0.75 * b) }'
 }
 
-# Thirty moving pictures, then one of another kind: the one to be seen, of the
-# window's own shape, so that the band lies across the picture.
+# Thirty moving pictures, then the one to be seen, of the window's shape (the band lies across it).
 make_stream "$WORK/stream.h264" 900 650 1 0.03
 for scenario in capture+still "capture+unplug:frames=31"; do
   run_program "$scenario" "$WORK/stream.h264"

@@ -1,5 +1,5 @@
-# The whole-program tests' steps: a private Xvfb, streams made with the ffmpeg
-# command, the real program (in BUILD_DIR) with the simulated device preloaded.
+# The whole-program tests' steps: a private Xvfb, streams made by ffmpeg, the
+# program (in BUILD_DIR) with the simulated device preloaded.
 set -euo pipefail
 
 : "${BUILD_DIR:?BUILD_DIR must name the build tree}"
@@ -7,9 +7,8 @@ PROGRAM="$BUILD_DIR/veltrona"
 SIM_LIBRARY="$BUILD_DIR/libveltrona-sim.so"
 SERIAL=00008101000A1B2C3D4E5F60
 UDID=00008101-000A1B2C3D4E5F60
-# A program built with AddressSanitizer needs the sanitizer's runtime first
-# among the libraries a process loads; the simulated device, preloaded, would
-# come before it (it is built with the sanitizers too).
+# Under AddressSanitizer its runtime must load first, before the preloaded
+# simulated device (built with the sanitizers too).
 SANITIZER_RUNTIME=$(ldd "$PROGRAM" 2>/dev/null | awk '/libasan/ { print $3 }' || true)
 PRELOAD="${SANITIZER_RUNTIME:+$SANITIZER_RUNTIME }$SIM_LIBRARY"
 [[ -z $SANITIZER_RUNTIME ]] ||
@@ -35,9 +34,8 @@ start_xvfb() {
   export DISPLAY=":$DISPLAY"
 }
 
-# make_stream <file> <width> <height> <moving seconds> <still seconds>: a
-# moving test picture, then a still one of large flat colour fields; and the
-# still picture as FFmpeg decodes it, in <file>.png.
+# make_stream <file> <width> <height> <moving seconds> <still seconds>: a moving
+# picture, then a still one of flat colour fields, as FFmpeg decodes it in <file>.png.
 make_stream() {
   ffmpeg -v error -y -f lavfi -i "testsrc2=size=$2x$3:rate=30:duration=$4" \
     -f lavfi -i "smptehdbars=size=$2x$3:rate=30:duration=$5" \
@@ -47,9 +45,8 @@ make_stream() {
   ffmpeg -v error -y -i "$1" -update 1 -f image2 "$1.png"
 }
 
-# make_colour_stream <file> <tv|pc>: four flat fields of saturated colour,
-# tagged BT.709 in limited (tv) or full (pc) range; and the picture as FFmpeg
-# converts it to RGB, in <file>.png.
+# make_colour_stream <file> <tv|pc>: four saturated fields, tagged BT.709 limited
+# (tv) or full (pc) range; the picture as FFmpeg converts it to RGB in <file>.png.
 make_colour_stream() {
   ffmpeg -v error -y -f lavfi -i "color=c=0xd02010:size=320x240:rate=30:duration=2,
     drawbox=x=160:y=0:w=160:h=120:color=0x20c040:t=fill,
@@ -78,18 +75,17 @@ colours_shown() {
         int($3 * qx / 4), int($4 * qy / 4) } }')
 }
 
-# run_program <scenario> <stream> [udid [option...]]: starts the program in the background.
+# run_program <scenario> <stream> [udid [option...]]: the program in the background,
+# its files named with RUN_TAG, if set (no earlier run's transcript read as this one's).
 run_program() {
-  # Nothing of an earlier run is read as this one's.
-  rm -f "$WORK/transcript.txt"
+  rm -f "$WORK/transcript${RUN_TAG:-}.txt"
   VELTRONA_SIM_SCENARIO="$1" VELTRONA_SIM_STREAM="$2" VELTRONA_SIM_SERIAL="$SERIAL" \
-    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" LD_PRELOAD="$PRELOAD" \
-    "$PROGRAM" "${3:-$UDID}" "${@:4}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+    VELTRONA_SIM_TRANSCRIPT="$WORK/transcript${RUN_TAG:-}.txt" LD_PRELOAD="$PRELOAD" \
+    "$PROGRAM" "${3:-$UDID}" "${@:4}" >"$WORK/stdout${RUN_TAG:-}.txt" 2>"$WORK/stderr${RUN_TAG:-}.txt" &
   PROGRAM_PID=$!
 }
 
-# wait_until <seconds> <what> <condition>: polls the condition; the bound only
-# keeps a broken program from hanging the run.
+# wait_until <seconds> <what> <condition>: the bound only keeps a broken program from hanging the run.
 wait_until() {
   local deadline=$((SECONDS + $1))
   until eval "$3"; do
@@ -101,6 +97,11 @@ wait_until() {
 window_id() { timeout 20 xdotool search --sync --onlyvisible --name '^Veltrona - iOS$' | head -n 1; }
 # the_window: the program's window into $window; fails when there is none.
 the_window() { window=$(window_id) && [[ -n $window ]] || fail "no window"; }
+window_size() { xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'; }
+# brightest <picture> <WxH+X+Y>: the brightest channel in that part, 0 to 1.
+brightest() { convert "$1" -crop "$2" +repage -format '%[fx:maxima]' info:; }
+# lit <window> <WxH+X+Y>: whether anything in that part of the window is not black.
+lit() { import -window "$1" "$WORK/lit.png" && [[ $(brightest "$WORK/lit.png" "$2") != 0 ]]; }
 
 # ended_with <code>: waits for the program to end and checks its exit code.
 ended_with() {
@@ -118,19 +119,21 @@ close_program() { kill -TERM "$PROGRAM_PID" && ended_with 0; }
 NEED_PATTERN='^bulk_write [0-9x]* 140000006e797361[0-9a-f]{16}6465656e$'
 needs_sent() { cat "$WORK/transcript.txt" 2>/dev/null | grep -cE "$NEED_PATTERN" || true; }
 claims_made() { cat "$WORK/transcript.txt" 2>/dev/null | grep -c '^claim_interface' || true; }
+logged() { grep -q "$1" "$WORK/log.txt" 2>/dev/null; }
+pictures_in() {
+  ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1"
+}
 
-# The device checks the host's fixed packets byte for byte and writes what it
-# found wrong as "error" lines.
+# The device checks the host's fixed packets byte for byte; "error" lines say what it found wrong.
 expect_no_protocol_errors() {
   ! grep '^error' "$WORK/transcript.txt" | head -n 5 >&2 || fail "the device found faults in the host's packets"
 }
 
 # picture_shown <window> <still.png> [band]: whether the window shows the still
-# picture in the letter-box rectangle, by mean absolute error as painters scale
-# with other filters (0.001-0.002 for the right picture, about 0.4 for another
-# or a black window), and the bars, a pixel away from it, exactly black. With
-# "band", the bottom twelfth of the window (where the band about a lost device
-# is drawn) is left out of both.
+# picture letter-boxed, by mean absolute error (painters scale with other
+# filters: 0.001-0.002 for the right picture, about 0.4 for another or black),
+# and the bars, a pixel away from it, exactly black. "band": the bottom twelfth
+# (where the band about a lost device is drawn) is left out of both.
 picture_shown() {
   import -window "$1" "$WORK/shot.png" || return 1
   local cw ch w h x y dw dh mae region
@@ -152,8 +155,7 @@ picture_shown() {
   [[ $x -gt 1 ]] && regions+=("$((x - 1))x${ch}+0+0" "$((cw - x - dw - 1))x${ch}+$((x + dw + 1))+0")
   [[ $y -gt 1 ]] && regions+=("${cw}x$((y - 1))+0+0" "${cw}x$((ch - y - dh - 1))+0+$((y + dh + 1))")
   for region in "${regions[@]}"; do
-    [[ $(convert "$WORK/shot.png" -crop "$region" +repage -format '%[fx:maxima]' info:) == 0 ]] ||
-      return 1
+    [[ $(brightest "$WORK/shot.png" "$region") == 0 ]] || return 1
   done
 }
 
@@ -161,9 +163,8 @@ seconds_since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b 
 alive() { kill -0 "$PROGRAM_PID" 2>/dev/null; }
 chaos_ended() { grep -q '^chaos-end' "$WORK/transcript.txt" 2>/dev/null; }
 
-# time_recovery <bound>: the seconds from the end of the device's damage until
-# ten more pictures are answered (ten NEEDs: unasked, the host sends one at
-# most every 1.5 s) into RECOVERY_S; fails when not within the bound.
+# time_recovery <bound>: into RECOVERY_S, the seconds from the end of the damage
+# until ten more NEEDs (unasked, the host sends one at most every 1.5 s); fails past the bound.
 time_recovery() {
   local deadline=$((SECONDS + 60)) start needs
   until chaos_ended; do [[ $SECONDS -lt $deadline ]] && alive && sleep 0.05 || return 1; done
@@ -174,8 +175,7 @@ time_recovery() {
   RECOVERY_S=$(seconds_since "$start")
 }
 
-# time_stop: SIGTERM; the seconds until the program has ended into STOP_S,
-# its exit code into EXIT_CODE ("hung", and killed, when not within 10 s).
+# time_stop: SIGTERM; the seconds until the end into STOP_S, the exit code into EXIT_CODE ("hung" past 10 s).
 time_stop() {
   local start=$EPOCHREALTIME deadline=$((SECONDS + 10)) code=0
   kill -TERM "$PROGRAM_PID" 2>/dev/null || true

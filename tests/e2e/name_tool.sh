@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # --list shows control bytes from the device as "?", needing no display. A hung
-# name tool holds up nothing: the first NEED goes out while it hangs, SIGTERM
-# ends the program (and the tool) within 3.5 s; with the log off it never runs.
-# SIGHUP ends the program as SIGTERM does, without a window (the recording,
-# into a folder, closed) and with one; the phone is switched back.
+# name tool holds up nothing (the first NEED goes out while it hangs; with the
+# log off it never runs), nor does a phone that takes no more data after 40
+# packets (writes give up after a second, keep-alives go on); SIGTERM ends the
+# program (and the tool) within 3.5 s. SIGHUP ends it as SIGTERM does, without
+# a window (the recording closed) and with one; the phone is switched back.
 source "$(dirname "$0")/lib.sh"
 export PATH="$WORK/bin:$PATH"
 mkdir "$WORK/bin" "$WORK/videos"
@@ -22,12 +23,16 @@ DISPLAY= VELTRONA_SIM_SCENARIO=cold+raw-strings VELTRONA_SIM_SERIAL=$'0000810100
 start_xvfb
 make_stream "$WORK/stream.h264" 320 568 2 0
 name_tool "printf 'iPhone\\233'; exec sleep 600"
-VELTRONA_LOG="$WORK/log.txt" run_program capture "$WORK/stream.h264"
+VELTRONA_LOG="$WORK/log.txt" run_program "capture+hang-out:after=40" "$WORK/stream.h264"
 wait_until 30 "the name tool to start" '[[ -s $WORK/tool.pids ]]'
 tool_started=$EPOCHREALTIME tool=$(<"$WORK/tool.pids")
 wait_until 30 "the first NEED" '[[ $(needs_sent) -ge 1 ]]'
 first_need_s=$(seconds_since "$tool_started")
 kill -0 "$tool" 2>/dev/null || fail "the first NEED waited for the name tool"
+wait_until 30 "the phone to freeze" \
+  '[[ $(grep -c ^bulk_write "$WORK/transcript.txt" 2>/dev/null) -gt 40 ]]'
+wait_until 20 "two keep-alives after the freeze" \
+  '[[ $(sed "1,/^bulk_write/d" "$WORK/transcript.txt" | grep -c "^control 0x40 0x40") -ge 2 ]]'
 stop_within 3.5
 ! kill -0 "$tool" 2>/dev/null || fail "the name tool still runs"
 # The log (VELTRONA_LOG): UTF-8 lines after their milliseconds, the name cleaned.
@@ -43,8 +48,7 @@ kill -HUP "$PROGRAM_PID" && ended_with 0
 mode_off_sent || fail "no mode-off after SIGHUP without a window"
 [[ ! -e $WORK/tool.pids ]] || fail "the name tool ran with the log off"
 file=$(find "$WORK/videos" -name 'Veltrona *.mkv')
-frames=$(ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames \
-  -of csv=p=0 "$file") && [[ $frames -ge 20 ]] || fail "the recording: '$file' $frames pictures"
+frames=$(pictures_in "$file") && [[ $frames -ge 20 ]] || fail "the recording: '$file' $frames pictures"
 
 run_program capture "$WORK/stream.h264"
 wait_until 30 "the first NEED" '[[ $(needs_sent) -ge 1 ]]'

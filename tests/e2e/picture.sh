@@ -11,8 +11,7 @@ the_window
 wait_until 60 "the picture at the start size" 'picture_shown "$window" "$WORK/stream.h264.png"'
 xdotool windowsize "$window" 640 720
 wait_until 60 "the picture at 640x720" \
-  '[[ $(xwininfo -id "$window" | grep -c "Width: 640\|Height: 720") == 2 ]] &&
-   picture_shown "$window" "$WORK/stream.h264.png"'
+  '[[ $(window_size "$window") == 640x720 ]] && picture_shown "$window" "$WORK/stream.h264.png"'
 close_program
 expect_no_protocol_errors
 echo "PASS picture $1"

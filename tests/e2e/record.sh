@@ -1,39 +1,22 @@
 #!/usr/bin/env bash
-# Screenshots and recordings of the whole program, checked with FFmpeg.
-# Usage: record.sh screenshot|record|kill|key|reconnect|bad-file|glitch|clean|two
+# Screenshots and recordings, checked with FFmpeg. Usage: record.sh <case>
 source "$(dirname "$0")/lib.sh"
 
-# run_with <scenario> <stream> <arguments after the UDID...>: the program in
-# the background, its log in $WORK/log.txt.
+# run_with <scenario> <stream> <arguments after the UDID...>: the log in $WORK/log${RUN_TAG}.txt.
 run_with() {
-  local scenario=$1 stream=$2
-  shift 2
-  SDL_AUDIODRIVER=dummy VELTRONA_SIM_SCENARIO="$scenario" VELTRONA_SIM_STREAM="$stream" \
-    VELTRONA_SIM_SERIAL="$SERIAL" VELTRONA_SIM_TRANSCRIPT="$WORK/transcript${RUN_TAG:-}.txt" \
-    VELTRONA_LOG="$WORK/log${RUN_TAG:-}.txt" LD_PRELOAD="$PRELOAD" \
-    "$PROGRAM" "$UDID" "$@" >"$WORK/stdout${RUN_TAG:-}.txt" 2>"$WORK/stderr${RUN_TAG:-}.txt" &
-  PROGRAM_PID=$!
+  SDL_AUDIODRIVER=dummy VELTRONA_LOG="$WORK/log${RUN_TAG:-}.txt" run_program "$1" "$2" "$UDID" "${@:3}"
 }
-
-logged() { grep -q "$1" "$WORK/log.txt" 2>/dev/null; }
 
 # decodes_cleanly <file>: FFmpeg reads the whole file without an error; a
 # file cut short by a kill may end in a partial block, which is all it may say.
 decodes_cleanly() {
   ffmpeg -v error -nostdin -i "$1" -fps_mode passthrough -enc_time_base -1 -f null - 2>"$WORK/decode.txt"
-  if grep -v 'File ended prematurely\|truncat' "$WORK/decode.txt" | grep . >&2; then
+  ! grep -v 'File ended prematurely\|truncat' "$WORK/decode.txt" | grep . >&2 ||
     fail "FFmpeg found errors in $1"
-  fi
-}
-
-pictures_in() {
-  ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$1"
 }
 
 # same_picture <a.png> <b.png>: not one pixel differs.
-same_picture() {
-  [[ $({ compare -metric AE "$1" "$2" null: 2>&1 || true; }) == 0 ]]
-}
+same_picture() { [[ $({ compare -metric AE "$1" "$2" null: 2>&1 || true; }) == 0 ]]; }
 
 # in_order <file>: no packet comes more than a second after one with a later time.
 in_order() {
@@ -63,10 +46,9 @@ in_step() {
     print "pictures end " d " s from the sound"; exit !(d < t && d > -t) }'
 }
 
-# tone_every_second <file> <from> <to>: the tone (-12 dBFS) sounds in every
-# whole second between the two times. The file's millisecond times put the
-# seconds' borders a few samples off, so a sliver (a second that starts in the
-# last half second) is not judged.
+# tone_every_second <file> <from> <to>: the tone (-12 dBFS) sounds in every whole
+# second between the times; a sliver (a second starting in the last half second,
+# its border a few samples off by the file's millisecond times) is not judged.
 tone_every_second() {
   ffmpeg -nostdin -i "$1" -ac 1 \
     -af "atrim=start=$2:end=$3,asetnsamples=n=48000:p=0,astats=metadata=1:reset=1,ametadata=print:key=lavfi.astats.Overall.RMS_level" \
@@ -76,8 +58,7 @@ tone_every_second() {
     fail "the sound is missing from some second of $1"
 }
 
-# The stream's last picture as FFmpeg decodes it, converted as the program
-# converts (nearest-neighbour chroma).
+# The stream's last picture as FFmpeg decodes it, converted as the program does (nearest-neighbour chroma).
 last_picture() {
   ffmpeg -v error -nostdin -y -i "$1" -sws_flags neighbor -update 1 -f image2 "$2"
 }
@@ -112,10 +93,7 @@ screenshot)
   ;;
 record)
   # Headless: no display at all; the tone for the sound; SIGINT ends it.
-  display=$DISPLAY
-  unset DISPLAY
-  run_with capture+still+tone:hz=1000 "$WORK/stream.h264" --no-window --record "$WORK/saved/all.mkv"
-  export DISPLAY=$display
+  DISPLAY= run_with capture+still+tone:hz=1000 "$WORK/stream.h264" --no-window --record "$WORK/saved/all.mkv"
   total=$(pictures_in "$WORK/stream.h264")
   wait_until 60 "the $total pictures" '[[ $(needs_sent) -ge $total ]]'
   sleep 3
@@ -140,9 +118,7 @@ kill)
     needs=$(needs_sent)
     wait_until 60 "90 pictures more" '[[ $(needs_sent) -ge $((needs + 90)) ]]'
     sent=$(needs_sent)
-    kill -KILL "$PROGRAM_PID"
-    wait "$PROGRAM_PID" 2>/dev/null || true
-    PROGRAM_PID=
+    kill -KILL "$PROGRAM_PID" && ended_with 137
     decodes_cleanly "$WORK/saved/killed.$extension"
     count=$(pictures_in "$WORK/saved/killed.$extension")
     echo "$extension: $count pictures of about $sent"
@@ -150,8 +126,11 @@ kill)
   done
   ;;
 key)
-  run_with capture "$WORK/stream.h264" --save-dir "$WORK/saved"
+  # A --record file that cannot be created is said once, and mirroring goes
+  # on; R then records into the save folder.
+  run_with capture "$WORK/stream.h264" --save-dir "$WORK/saved" --record "$WORK/no such folder/x.mkv"
   window=$(window_id)
+  wait_until 30 "the log line" 'logged "cannot be created"'
   wait_until 60 "45 pictures" '[[ $(needs_sent) -ge 45 ]]'
   xdotool windowfocus --sync "$window" key r
   wait_until 10 "the recording" 'logged "record: recording into"'
@@ -160,14 +139,14 @@ key)
   xdotool windowfocus --sync "$window" key r
   wait_until 10 "the saved recording" 'logged "record: saved"'
   close_program
+  [[ $(grep -c "cannot be created" "$WORK/log.txt") == 1 ]] || fail "not one log line"
   file=$(ls "$WORK"/saved/*.mkv)
   decodes_cleanly "$file"
   ffmpeg -v error -nostdin -xerror -i "$file" -frames:v 1 -f image2 "$WORK/first.png" ||
     fail "the first picture does not decode"
   ;;
 reconnect)
-  # Ten seconds unplugged: the same file goes on after the time without the
-  # device, which it holds (one gap of about that between pictures), in order.
+  # Ten seconds unplugged: the same file goes on, in order, holding the time without the device.
   run_with "capture+tone:hz=1000+unplug:frames=40,replug_ms=10000" "$WORK/stream.h264" \
     --record "$WORK/saved/re.mkv"
   wait_until 60 "a second connection" '[[ $(claims_made) -ge 2 ]]'
@@ -183,18 +162,8 @@ reconnect)
     awk 'NR > 1 && $1 - last > max { max = $1 - last } { last = $1 }
       END { print "gap " max " s"; exit !(max > 9.5 && max < 14) }' || fail "the gap is not about 10 s"
   ;;
-bad-file)
-  run_with capture "$WORK/stream.h264" --record "$WORK/no such folder/x.mkv"
-  window=$(window_id)
-  wait_until 30 "the log line" 'logged "cannot be created"'
-  needs=$(needs_sent)
-  wait_until 60 "mirroring going on" '[[ $(needs_sent) -ge $((needs + 30)) ]]'
-  close_program
-  [[ $(grep -c "cannot be created" "$WORK/log.txt") == 1 ]] || fail "not one log line"
-  ;;
 glitch)
-  # One picture 3 s ahead, then a picture clock that steps 3 s back (the
-  # sound's keeps going): the sound stays, and the pictures with it.
+  # One picture 3 s ahead, then a picture clock 3 s back: the sound stays, the pictures with it.
   for error in "at=60,by=3000" "at=60,by=-3000,step=1"; do
     rm -f "$WORK/saved/glitch.mkv" "$WORK/log.txt" "$WORK/transcript.txt"
     run_with "capture+tone:hz=1000+time-error:kind=video,$error" "$WORK/stream.h264" \
@@ -226,8 +195,7 @@ two)
   RUN_TAG=2 run_with capture "$WORK/stream.h264" --record "$WORK/saved/clip.mkv"
   wait_until 60 "both recording" 'logged "record: recording into" && grep -q "recording into" "$WORK/log2.txt"'
   sleep 3
-  kill -TERM "$PROGRAM_PID"
-  ended_with 0
+  close_program
   PROGRAM_PID=$first
   close_program
   for file in "clip.mkv" "clip (2).mkv"; do

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The host's whole side of a session, in order, as the device recorded it:
-# cold start with the mode switch, the start of the stream, a NEED per
-# picture, and at the close mode-off while the interface is claimed, then the
-# close. Then a run in which no device matches: the close sends nothing.
+# The host's whole side of a session, in order, as the device recorded it: cold
+# start with the mode switch, the stream's start, a NEED per picture, at the
+# close mode-off while the interface is claimed, then the close.
 source "$(dirname "$0")/lib.sh"
 start_xvfb
 make_stream "$WORK/stream.h264" 320 568 2 0
@@ -31,10 +30,4 @@ rest='rply:44 ((need|ping|rply:28|rply:24|keep-alive) )+mode-off close $'
 [[ $words =~ $start$rest ]] || fail "the session is out of order: ${words:0:300}"
 [[ $(grep -E "$NEED_PATTERN" "$WORK/transcript.txt" | sort -u | wc -l) == 1 ]] ||
   fail "the NEED packets differ: each carries the clock reference of the CVRP request"
-
-run_program capture "$WORK/stream.h264" 00008101-FFFFFFFFFFFFFFFF
-window_id >/dev/null
-sleep 2  # a few attempts to find the device
-close_program
-! grep -q '^control' "$WORK/transcript.txt" || fail "a control request was sent with no device"
 echo "PASS session"

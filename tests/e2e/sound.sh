@@ -7,21 +7,18 @@ source "$(dirname "$0")/lib.sh"
 
 # run_with <sound file> <arguments after the UDID...>
 run_with() {
-  local sound=$1
-  shift
-  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound" VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" \
+  SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$1" VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" \
     VELTRONA_SIM_STREAM="$WORK/stream.h264" VELTRONA_SIM_SERIAL="$SERIAL" \
     VELTRONA_SIM_TRANSCRIPT="$WORK/transcript.txt" VELTRONA_LOG="$WORK/log.txt" LD_PRELOAD="$PRELOAD" \
-    "$PROGRAM" "$UDID" "$@" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
+    "$PROGRAM" "$UDID" "${@:2}" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
   PROGRAM_PID=$!
   WINDOW=$(window_id) || fail "no window"
 }
 
-# 48 kHz 16-bit stereo. From 1 s after the first sound (the window, the font
-# and the first pictures all start then) to 50 ms before the
-# last (once the window is closed the card plays silence until the program
-# ends), no half millisecond is silent (a 1 kHz sine is never at zero that
-# long); the zero crossings give the frequency.
+# 48 kHz 16-bit stereo. From 1 s after the first sound (the window, the font and
+# the first pictures start then) to 50 ms before the last (after the close the
+# card plays silence), no half millisecond is silent (a 1 kHz sine never is);
+# the zero crossings give the frequency.
 analyse() {
   python3 - "$1" <<'PYTHON'
 import math, struct, sys

@@ -16,8 +16,7 @@ expect_refusal() {
   [[ -n $box ]] || fail "no message box for '$1': $(cat "$WORK/stderr.txt")"
   ! xwininfo -name "Veltrona - iOS" >/dev/null 2>&1 || fail "a mirror window came up"
   grep -qxF "$1" "$WORK/stderr.txt" || fail "standard error lacks '$1'"
-  # A box mapped a moment ago may miss the key (or xdotool may fail on it):
-  # pressed again until the program has ended.
+  # A box mapped a moment ago may miss the key: pressed until the program ends.
   local deadline=$((SECONDS + 10))
   while kill -0 "$PROGRAM_PID" 2>/dev/null && [[ $SECONDS -lt $deadline ]]; do
     xdotool key --window "$box" Return 2>/dev/null || true
@@ -31,8 +30,7 @@ start_xvfb
 expect_refusal "Falta el UDID del dispositivo iOS."
 expect_refusal "El UDID del dispositivo iOS no es valido." ""
 expect_refusal "El UDID del dispositivo iOS no es valido." "$(printf 'a%.0s' {1..64})"
-DISPLAY= LD_PRELOAD="$PRELOAD" "$PROGRAM" "$UDID" >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
-PROGRAM_PID=$!
+DISPLAY= run_program cold ""
 ended_with 3
 [[ -s "$WORK/stderr.txt" ]] || fail "no reason given on standard error without a display"
 echo "PASS startup failures; no display: $(head -n 1 "$WORK/stderr.txt")"

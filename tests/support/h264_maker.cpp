@@ -10,6 +10,37 @@ extern "C" {
 
 namespace vtest {
 
+namespace {
+
+std::vector<Bytes> SplitAnnexB(std::span<const uint8_t> annexB) {
+  std::vector<Bytes> units;
+  for (size_t i = 0; i < annexB.size(); ++i) {
+    if (i + 2 < annexB.size() && annexB[i] == 0 && annexB[i + 1] == 0 && annexB[i + 2] == 1) {
+      units.emplace_back();
+      i += 2;
+    } else if (!units.empty()) {
+      units.back().push_back(annexB[i]);
+    }
+  }
+  for (Bytes& unit : units)  // without a 4-byte start code's zero, or trailing zero bytes
+    while (!unit.empty() && unit.back() == 0) unit.pop_back();
+  return units;
+}
+
+int NalType(std::span<const uint8_t> unit) {
+  return unit.empty() ? -1 : (unit[0] & 0x1F);
+}
+
+// Grows, then copies: GCC 12 at -O3 takes an insert of a short list for an
+// overflow of the vector it grows.
+void Append(Bytes& out, std::span<const uint8_t> bytes) {
+  const size_t nOld = out.size();
+  out.resize(nOld + bytes.size());
+  if (!bytes.empty()) std::memcpy(out.data() + nOld, bytes.data(), bytes.size());
+}
+
+}  // namespace
+
 H264Stream MakeH264Stream(const H264Options& o) {
   Bytes annexB;
   // x264 over the moving test pattern (started nSeed frames in), a delimiter before every
@@ -47,37 +78,6 @@ Bytes JoinAccessUnits(const std::vector<Bytes>& accessUnits) {
   for (const Bytes& unit : accessUnits) joined.insert(joined.end(), unit.begin(), unit.end());
   return joined;
 }
-
-std::vector<Bytes> SplitAnnexB(std::span<const uint8_t> annexB) {
-  std::vector<Bytes> units;
-  for (size_t i = 0; i < annexB.size(); ++i) {
-    if (i + 2 < annexB.size() && annexB[i] == 0 && annexB[i + 1] == 0 && annexB[i + 2] == 1) {
-      units.emplace_back();
-      i += 2;
-    } else if (!units.empty()) {
-      units.back().push_back(annexB[i]);
-    }
-  }
-  for (Bytes& unit : units)  // without a 4-byte start code's zero, or trailing zero bytes
-    while (!unit.empty() && unit.back() == 0) unit.pop_back();
-  return units;
-}
-
-int NalType(std::span<const uint8_t> unit) {
-  return unit.empty() ? -1 : (unit[0] & 0x1F);
-}
-
-namespace {
-
-// Grows, then copies: GCC 12 at -O3 takes an insert of a short list for an
-// overflow of the vector it grows.
-void Append(Bytes& out, std::span<const uint8_t> bytes) {
-  const size_t nOld = out.size();
-  out.resize(nOld + bytes.size());
-  if (!bytes.empty()) std::memcpy(out.data() + nOld, bytes.data(), bytes.size());
-}
-
-}  // namespace
 
 Bytes MakeAvcConfigRecord(std::span<const uint8_t> sps, std::span<const uint8_t> pps,
                           bool bHighExtension) {

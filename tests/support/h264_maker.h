@@ -33,8 +33,6 @@ struct H264Stream {
 
 H264Stream MakeH264Stream(const H264Options& options);  // aborts when the encoder fails
 Bytes JoinAccessUnits(const std::vector<Bytes>& accessUnits);
-std::vector<Bytes> SplitAnnexB(std::span<const uint8_t> annexB);  // units without start codes
-int NalType(std::span<const uint8_t> unit);                       // -1 for an empty unit
 // One SPS and one PPS; bHighExtension adds 4:2:0, 8 bits, no SPS extensions.
 Bytes MakeAvcConfigRecord(std::span<const uint8_t> sps, std::span<const uint8_t> pps,
                           bool bHighExtension = false);

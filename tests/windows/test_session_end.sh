@@ -6,20 +6,13 @@
 # the window is 900x650.
 . "$szHere/lib.sh"
 szDir="$szWork/Пользователь Ñandú/Veltrona iOS"
-mkdir -p "$szDir/Frameworks" "$szDir/Vídeos"
-cp "$szBuild"/veltrona.exe "$szBuild"/*.dll "$szDir/"
-cp "$szBuild/tests/windows/ideviceinfo.exe" "$szDir/Frameworks/"
-make_stream "$WORK/stream.h264" 192 416 1 2
+Install "$szDir"
+mkdir -p "$szDir/Vídeos"
 szRecording="$szDir/Vídeos/grabación.mp4"
-VELTRONA_SIM_STREAM="$(WinPath "$WORK/stream.h264")" VELTRONA_SIM_SERIAL="$SERIAL" \
-  VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" \
-  VELTRONA_SIM_TRANSCRIPT="$(WinPath "$szWork/end-transcript.txt")" \
-  VELTRONA_LOG="$(WinPath "$szDir/registro de sesión.txt")" \
-  StartWine ending "$szDir/veltrona.exe" "$UDID" --record "$(WinPath "$szRecording")" \
+VELTRONA_SIM_SCENARIO="capture+tone:hz=1000" VELTRONA_LOG="$(WinPath "$szDir/registro de sesión.txt")" \
+  StartMirror ending 192 416 "$szDir/veltrona.exe" "$UDID" --record "$(WinPath "$szRecording")" \
   --save-dir "$(WinPath "$szDir/Vídeos")"
-nWindow="$(FindWindow 'Veltrona - iOS')" || fail "no mirror window"
-wine "$szBuild/tests/windows/window_probe.exe" size >"$szWork/size96.out" 2>&1
-grep -q '^window 900x650 ' "$szWork/size96.out" || fail "at 96 DPI: $(cat "$szWork/size96.out")"
+WindowSizeIs 900x650
 wait_until 60 "the picture" 'picture_shown "$nWindow" "$WORK/stream.h264.png"'
 xdotool windowfocus --sync "$nWindow" key s
 wait_until 30 "the screenshot" 'ls "$szDir/Vídeos" | grep -q "\.png$"'
@@ -28,13 +21,11 @@ wine "$szBuild/tests/windows/window_probe.exe" end-session >"$szWork/probe.out" 
 grep -q '^query 1, killed 1' "$szWork/probe.out" || fail "the probe: $(cat "$szWork/probe.out")"
 wait_until 30 "the end of the process" "[ -f '$szWork/ending.rc' ]"
 
-tr -d '\r' <"$szWork/end-transcript.txt" >"$WORK/transcript.txt"
-stop=$(tail -n 2 "$WORK/transcript.txt" | tr '\n' '|')
-[[ $stop == "control 0x40 0x52 0x0000 0x0000 0|close|" ]] || fail "the phone was not switched back"
+SwitchedBack ending || fail "the phone was not switched back"
 szErrors=$(ffmpeg -v error -nostdin -i "$szRecording" -fps_mode passthrough -enc_time_base -1 -f null - 2>&1) || fail "FFmpeg cannot read it"
 [ -z "$szErrors" ] || fail "FFmpeg found errors in the recording: $szErrors"
 Probe() { ffprobe -v error "${@:2}" -of csv=p=0 "$1"; }
-nPictures=$(Probe "$szRecording" -select_streams v -count_frames -show_entries stream=nb_read_frames)
+nPictures=$(pictures_in "$szRecording")
 [ "$nPictures" -ge 30 ] || fail "only $nPictures pictures recorded"
 [ "$(Probe "$szRecording" -select_streams a -show_entries stream=codec_name)" = pcm_s16le ] ||
   fail "no PCM sound in the recording"

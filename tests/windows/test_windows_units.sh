@@ -4,9 +4,8 @@
 # the stub name tool in Frameworks\.
 . "$szHere/lib.sh"
 szDir="$szWork/Unit Tests/Жёлтая папка"
-mkdir -p "$szDir/Frameworks"
-cp "$szBuild/tests/windows/veltrona_windows_tests.exe" "$szBuild/libusb0.dll" "$szDir/"
-cp "$szBuild/tests/windows/ideviceinfo.exe" "$szDir/Frameworks/"
+Install "$szDir"
+cp "$szBuild/tests/windows/veltrona_windows_tests.exe" "$szDir/"
 StartWine units "$szDir/veltrona_windows_tests.exe"
 wait_until 120 "the end of the units" "[ -f '$szWork/units.rc' ]"
 tr -d '\r' <"$szWork/units.out"

@@ -1,8 +1,6 @@
-// What only Windows shows, under Wine: the name lookup with the stub tool
-// (stub_ideviceinfo.cpp) started hidden from Frameworks\ beside this program,
-// which the run script places in a folder whose path holds spaces and letters
-// outside the ANSI code page; and the
-// layout of libusb-win32's records as worked out from what is known of it.
+// What only Windows shows, under Wine: the name lookup with the stub tool started
+// hidden from Frameworks\ beside this program (in a folder whose path holds
+// spaces and letters outside the ANSI code page); libusb-win32's record layout.
 #include <gtest/gtest.h>
 #include <windows.h>
 
