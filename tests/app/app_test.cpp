@@ -135,6 +135,7 @@ TEST(Options, TheCommandLineMeansWhatItSays) {
       {{"--preroll", "1", "--preroll=4096"}, "100[][][4294967296]"},
       {{"--preroll="}, "100[][]" + szMissing + "--preroll"},
       {{"--preroll", "4097"}, "100[][]" + szBad},
+      {{"--preroll", "01024"}, "100[][]" + szBad},  // more digits than the largest has
       {{"--preroll", "2x"}, "100[][]" + szBad},
   };
   for (const auto& [vecArguments, szExpected] : cases) EXPECT_EQ(Read(vecArguments), szExpected);
