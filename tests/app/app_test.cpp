@@ -104,6 +104,7 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
   unsetenv("VELTRONA_LOG");
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
   UseRealClock();
+  EXPECT_FALSE(IsVirtualClock());
 }
 
 // What each command line asks for; a value that is missing, empty or another
