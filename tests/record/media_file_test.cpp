@@ -3,6 +3,7 @@
 #include "record/media_file.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -186,6 +187,19 @@ TEST(Containers, ChosenByTheName) {
   EXPECT_FALSE(OpenMediaFile(file, TempPath("bad.mkv"), Bytes{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, 16,
                              16, nullptr, 0, szError));
   EXPECT_FALSE(szError.empty());
+}
+
+// Each look at a picture's size parses with a parser of its own (about 100 KiB
+// with its parameter sets), and lets it go. glibc's count: a sanitizer's
+// allocator is not counted.
+TEST(Containers, ReadingPictureSizesKeepsNoMemory) {
+  const Picture picture = DevicePictures(MakeH264Stream({.nFrames = 1}))[0];
+  const auto HeapInUse = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
+  const size_t nBefore = HeapInUse();
+  int32_t nWidth = 0, nHeight = 0;
+  for (int i = 0; i < 50; ++i) ReadPictureSize(picture.record, picture.units, nWidth, nHeight);
+  EXPECT_EQ(std::pair(nWidth, nHeight), std::pair(320, 240));
+  EXPECT_LT(HeapInUse(), nBefore + (size_t{1} << 20));
 }
 
 // The screenshot: exactly the decoded picture (alpha aside), at its size.
