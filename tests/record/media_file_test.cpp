@@ -138,8 +138,9 @@ TEST_P(MediaFileTest, AFullDiskStopsCleanlyAndWhatWasWrittenPlays) {
       bFailed = !WriteVideo(file, pictures[i].units, i % 30 == 0, pictures[i].record, i64Time) ||
                 !WriteAudio(file, Sound(1), i64Time) || (i % 10 == 9 && !FlushMediaFile(file));
     }
+    const bool bSilenceFailed = !FillSilence(file, 60000000);  // the error stays
     const bool bClosed = CloseMediaFile(file, 0);
-    _exit(bFailed && !bClosed && file.nError != 0 ? 0 : 3);
+    _exit(bFailed && bSilenceFailed && !bClosed && file.nError != 0 ? 0 : 3);
   }
   int nStatus = 0;
   waitpid(pid, &nStatus, 0);
