@@ -139,7 +139,8 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
 }
 
 // The device goes away for two seconds and comes back with its clock started
-// over: the same file goes on, after the time without a device.
+// over: the same file goes on, after the time without a device. Its sound now
+// comes in a format the file cannot hold: left out, and said once.
 TEST_F(RecorderTest, AReconnectContinuesTheFile) {
   Make();
   RecorderStart(*m_pRecorder, m_szPath);
@@ -147,9 +148,11 @@ TEST_F(RecorderTest, AReconnectContinuesTheFile) {
   RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
   Feed(0, 20);
   RecorderNewConnection(*m_pRecorder, 2333);
-  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  RecorderAudioFormat(*m_pRecorder, 24, 2, 48000);
   Feed(0, 20, 2000);  // the device's clock starts over, the local one runs on
   const ReadBack read = Finish();
+  EXPECT_EQ(g_Events,
+            (std::vector{RecordEvent::Started, RecordEvent::SoundLeftOut, RecordEvent::Saved}));
   EXPECT_EQ(read.nDecodeErrors, 0);
   ASSERT_EQ(read.pictures.size(), 40u);
   EXPECT_TRUE(read.pictures[20] == m_Reference[0]);
@@ -211,13 +214,13 @@ TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
 
 std::vector<std::pair<RecordEvent, std::string>> g_WriterEvents;
 
-// An MP4 goes on in "name (2).mp4" at a size change, a Matroska file holds
+// An MP4 goes on in "name (2).mp4" at a size change (of the height alone), a Matroska file holds
 // both sizes; a loss on the way is told with the hole's length, and the file
 // goes on from the next keyframe.
 TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
   QuietFfmpegLogs();
   const std::vector<DeviceSample> samples = ToDeviceSamples(
-      MakeH264Stream({.nFrames = 6, .nSecondWidth = 240, .nSecondHeight = 320, .nSecondFrames = 6})
+      MakeH264Stream({.nFrames = 6, .nSecondWidth = 320, .nSecondHeight = 320, .nSecondFrames = 6})
           .accessUnits);
   using Said = std::pair<RecordEvent, std::string>;
   for (const char* szExtension : {"mp4", "mkv"}) {
@@ -257,7 +260,7 @@ TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
     EXPECT_EQ(first.nDecodeErrors + second.nDecodeErrors, 0);
     EXPECT_EQ(first.pictures.size(), bMp4 ? 4u : 10u) << "pictures 4 and 5 fell into the hole";
     EXPECT_EQ(second.pictures.size(), bMp4 ? 6u : 0u);
-    EXPECT_EQ(first.pictures.back().nWidth, bMp4 ? 320 : 240);
+    EXPECT_EQ(first.pictures.back().nHeight, bMp4 ? 240 : 320);
     std::remove(szPath.c_str());
     std::remove(szSecond.c_str());
   }
