@@ -44,6 +44,13 @@ void ShellSetFullscreen(bool bFullscreen) {
   g_szShell += bFullscreen ? "fullscreen\n" : "window\n";
 }
 
+// An FFmpeg without the H.264 parser, when asked (a link seam).
+static bool g_bNoParser = false;
+extern "C" struct AVCodecParserContext* __real_av_parser_init(int nCodec);
+extern "C" struct AVCodecParserContext* __wrap_av_parser_init(int nCodec) {
+  return g_bNoParser ? nullptr : __real_av_parser_init(nCodec);
+}
+
 namespace {
 
 // A log that cannot be opened is said, and the program runs on. Unknown
@@ -105,6 +112,17 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
   UseRealClock();
   EXPECT_FALSE(IsVirtualClock());
+}
+
+TEST(Startup, WithoutTheParserTheDecoderIsRefusedAndSaidWhy) {
+  const std::string szUdid = "00008101-000A1B2C3D4E5F60";
+  g_bNoParser = true;
+  g_szShell.clear();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RunMirror(&szUdid, ReadMirrorOptions({})), kExitNoDecoder);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), kTextParserNotFound);
+  EXPECT_EQ(g_szShell, "owned box: " + std::string(kTextDecoderFailed) + "\n");
+  g_bNoParser = false;
 }
 
 // What each command line asks for; a value that is missing, empty or another
