@@ -4,10 +4,12 @@
 #include "record/recorder.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -214,6 +216,22 @@ TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
 
 std::vector<std::pair<RecordEvent, std::string>> g_WriterEvents;
 
+// The device's pictures, 16.67 ms apart, as the writer takes them; a loss of
+// 2.5 s after picture nLostAfter.
+void WritePictures(RecordWriter& writer, const std::vector<DeviceSample>& samples,
+                   size_t nLostAfter = SIZE_MAX) {
+  for (size_t i = 0; i < samples.size(); ++i) {
+    if (!samples[i].record.empty()) WriterVideoFormat(writer, samples[i].record);
+    RecordSample sample;
+    sample.i64TimeUs = static_cast<int64_t>(i) * 16667;
+    for (const Bytes& unit : samples[i].units)
+      sample.vecData.insert(sample.vecData.end(), unit.begin(), unit.end());
+    sample.bKeyframe = HasIdrSlice(sample.vecData);
+    WriterVideo(writer, sample, 0);
+    if (i == nLostAfter) WriterLost(writer, 1000, 3500);
+  }
+}
+
 // An MP4 goes on in "name (2).mp4" at a size change (of the height alone), a Matroska file holds
 // both sizes; a loss on the way is told with the hole's length, and the file
 // goes on from the next keyframe.
@@ -237,16 +255,7 @@ TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
     InitRecordWriter(writer, hooks);
     WriterAudioFormat(writer, {48000, 2}, true);
     WriterStart(writer, szPath);
-    for (size_t i = 0; i < samples.size(); ++i) {
-      if (!samples[i].record.empty()) WriterVideoFormat(writer, samples[i].record);
-      RecordSample sample;
-      sample.i64TimeUs = static_cast<int64_t>(i) * 16667;
-      for (const Bytes& unit : samples[i].units)
-        sample.vecData.insert(sample.vecData.end(), unit.begin(), unit.end());
-      sample.bKeyframe = HasIdrSlice(sample.vecData);
-      WriterVideo(writer, sample, 0);
-      if (i == 3) WriterLost(writer, 1000, 3500);
-    }
+    WritePictures(writer, samples, 3);
     WriterStop(writer, 0);
     const bool bMp4 = szExtension == std::string("mp4");
     std::vector<Said> expected = {{RecordEvent::Started, szPath},
@@ -264,6 +273,37 @@ TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
     std::remove(szPath.c_str());
     std::remove(szSecond.c_str());
   }
+}
+
+// The disk fills up (a file size limit, for this process a moment): the
+// recording ends, and says so once.
+TEST(RecordWriter, AFailedWriteEndsTheRecordingAndSaysSo) {
+  const std::vector<DeviceSample> samples =
+      ToDeviceSamples(MakeH264Stream({.nFrames = 30}).accessUnits);
+  const std::string szPath = "/tmp/veltrona-full-" + std::to_string(getpid()) + ".mkv";
+  g_WriterEvents.clear();
+  RecorderHooks hooks;
+  hooks.pfnEvent = [](void*, RecordEvent event, const std::string& szFile, const std::string&) {
+    g_WriterEvents.emplace_back(event, szFile);
+  };
+  RecordWriter writer;
+  InitRecordWriter(writer, hooks);
+  WriterAudioFormat(writer, {48000, 2}, true);
+  WriterStart(writer, szPath);
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit full{4096, limit.rlim_max};
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &full);
+  WritePictures(writer, samples);
+  WriterTick(writer, 60000);  // the muxer's buffers go to the disk
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(WriterRecording(writer));
+  WriterStop(writer, 0);
+  std::remove(szPath.c_str());
+  EXPECT_EQ(g_WriterEvents, (std::vector<std::pair<RecordEvent, std::string>>{
+                                {RecordEvent::Started, szPath}, {RecordEvent::Failed, szPath}}));
 }
 
 }  // namespace
