@@ -278,36 +278,8 @@ TEST(Device, AnyTakesTheFirstOfTheFamilyAndTheNextOneWhenItGoes) {
                                 {kAny + kSecond + " (product 0x12ab), the first of 1" + kAll, 0}}));
 }
 
-TEST(LinkReports, ASearchSaysWhatItSaw) {
-  struct Case {
-    std::vector<vsim::DeviceConfig> devices;
-    int32_t nVendorDevices, nNoPermission;
-    std::vector<std::string> vecOtherUdids;
-    int nOpen = kOpenDeviceNoMatch;
-  };
-  std::vector<vsim::DeviceConfig> many(10, Device("capture", "other"));
-  const Case cases[] = {
-      {{Device("capture", kLongSerial), Device("no-permission")}, 2, 1, {kLongUdid}},
-      {{Device("serial-fails"), Device("cold", "")}, 2, 0, {""}},
-      {many, 10, 0, std::vector<std::string>(8, "other")},  // a few are enough to read
-      // The device itself, found: nothing of it counts as another.
-      {{Device("no-permission", "x"), Device("capture")}, 2, 1, {}, kOpenDeviceOk},
-  };
-  const std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
-  for (const Case& c : cases) {
-    vsim::Reset();
-    for (const vsim::DeviceConfig& device : c.devices) vsim::AddDevice(device);
-    LinkReport seen;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(OpenDevice(*pSession, kUdid, &seen), c.nOpen);
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(std::tie(seen.nVendorDevices, seen.nNoPermission, seen.vecOtherUdids),
-              std::tie(c.nVendorDevices, c.nNoPermission, c.vecOtherUdids));
-  }
-  ResetCaptureState(*pSession);
-}
-
-// The names come from the tool on PATH: its first line; nothing from a tool that failed.
+// The names come from the tool on PATH: its first line; nothing from a tool that failed. A search
+// counts what it passed over, with a few of the other UDIDs; nothing of the device it found.
 TEST(DeviceList, EveryDeviceOfTheVendorWithItsUdidProductModeAndName) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path() / ("veltrona-list-" + std::to_string(getpid()));
@@ -324,24 +296,38 @@ TEST(DeviceList, EveryDeviceOfTheVendorWithItsUdidProductModeAndName) {
   vsim::DeviceConfig ipad = Device("cold", kLongSerial);
   ipad.idProduct = 0x12ab;
   for (const auto& device :
-       {Device("capture"), otherVendor, ipad, Device("no-permission"), Device("serial-fails")})
+       {otherVendor, ipad, Device("no-permission"), Device("serial-fails"), Device("cold", "")})
     vsim::AddDevice(device);
+  for (int i = 0; i < 7; ++i) vsim::AddDevice(Device("capture", "other"));
+  vsim::AddDevice(Device("capture"));
   std::vector<std::tuple<std::string, int32_t, bool, bool, std::string>> fields;
   for (const ListedDevice& d : ListVendorDevices(true))
     fields.emplace_back(d.szUdid, d.nProductId, d.bCaptureOn, d.bNoPermission, d.szName);
   setenv("PATH", szPath.c_str(), 1);
   fs::remove_all(dir);
-  EXPECT_EQ(fields, (decltype(fields){
-                        {kUdid, 0x12a8, true, false, "iPhone\x1b de Ana"},
-                        {kLongUdid, 0x12ab, false, false, ""},
-                        {"", 0x12a8, false, true, ""},
-                        {"", 0x12a8, false, false, ""},
-                    }));
+  decltype(fields) expected = {{kLongUdid, 0x12ab, false, false, ""},
+                               {"", 0x12a8, false, true, ""},
+                               {"", 0x12a8, false, false, ""},
+                               {"", 0x12a8, false, false, ""}};
+  expected.insert(expected.end(), 7, {"other", 0x12a8, true, false, ""});
+  expected.emplace_back(kUdid, 0x12a8, true, false, "iPhone\x1b de Ana");
+  EXPECT_EQ(fields, expected);
   // Every handle opened is closed again; no request changes a device.
   std::string szEvents;
   for (const vsim::Event& e : vsim::Transcript())
     szEvents += e.kind == vsim::Event::Open ? '(' : e.kind == vsim::Event::Close ? ')' : '?';
-  EXPECT_EQ(szEvents, "()()()()");
+  EXPECT_EQ(szEvents, "()()()()()()()()()()()()");
+
+  const std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kUdid);
+  LinkReport seen;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(OpenDevice(*pSession, kUdid, &seen), kOpenDeviceOk);
+  testing::internal::GetCapturedStdout();
+  ResetCaptureState(*pSession);
+  std::vector<std::string> vecOthers = {kLongUdid, ""};
+  vecOthers.resize(8, "other");
+  EXPECT_EQ(std::tie(seen.nVendorDevices, seen.nNoPermission, seen.vecOtherUdids),
+            std::tuple(12, 1, vecOthers));
 }
 
 }  // namespace
