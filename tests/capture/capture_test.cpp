@@ -119,10 +119,6 @@ const auto Spoiled = [](Bytes bytes, size_t nAt) {
   bytes[nAt] ^= 0x20;
   return bytes;
 };
-std::string Upper(std::string szText) {
-  for (char& c : szText) c = static_cast<char>(std::toupper(c));
-  return szText;
-}
 // A log line as the slot receives it: the text, GBK, in UTF-8.
 std::string Line(const char* szFormat, int nValue) {
   char szLine[256];
@@ -292,7 +288,7 @@ TEST(CaptureMedia, PacketsReachTheirSlots) {
   const std::string kRec = "CMSampleBuf.FormatDescription.SPS_and_PPS";
   const std::string kHead =
       "CMSampleBuf.HasFormatDescription == true | " + kRec + ".size() == 27 | " + kRec + " : " +
-      Upper(H(kRecord)) + "\n | send SPS_and_PPS bFirstProcessVideo == [1] | params:" + H(kRecord);
+      H(kRecord, true) + "\n | send SPS_and_PPS bFirstProcessVideo == [1] | params:" + H(kRecord);
   const Bytes unit = Sdat({Hex("6501")});
   const Bytes timed = Sbuf({Opts(5, 600)});
   const Bytes big = Sbuf({Item("satt", Bytes(3000, 0xAB))});
@@ -311,8 +307,8 @@ TEST(CaptureMedia, PacketsReachTheirSlots) {
        "start | error : not set video head | " + kHead +
            " | nal:000000026501 | end* | nal:000000026501 | end*"},
       // Without sample data the whole buffer goes to the log, cut to keep the line whole.
-      {{Feed(timed)}, "0", "start | " + kEmpty + Upper(H(timed)) + "\n"},
-      {{Feed(big)}, "0", "start | " + kEmpty + Upper(H(First(big, 992))) + "\n"},
+      {{Feed(timed)}, "0", "start | " + kEmpty + H(timed, true) + "\n"},
+      {{Feed(big)}, "0", "start | " + kEmpty + H(First(big, 992), true) + "\n"},
       {{Hex("0c000000 6e797361 00000000"), {}},
        "00",
        "start | " + kEmpty + "\n | " + kEmpty + "\n"},
@@ -524,12 +520,8 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   for (int i = 0; i < nSent; ++i) {
     const vtest::DeviceSample& sample = samples[static_cast<size_t>(i) % samples.size()];
     if (!sample.record.empty()) szExpected += "params:" + H(sample.record) + " | ";
-    Bytes picture;
-    for (const Bytes& unit : sample.units) {
-      szExpected += "nal:" + H(unit) + " | ";
-      picture.insert(picture.end(), unit.begin(), unit.end());
-    }
-    szExpected += HasIdrSlice(picture) ? "end* | " : "end | ";
+    for (const Bytes& unit : sample.units) szExpected += "nal:" + H(unit) + " | ";
+    szExpected += HasIdrSlice(vtest::JoinAccessUnits(sample.units)) ? "end* | " : "end | ";
   }
   for (const std::string& szCall : g_vecCalls) {
     const bool bMedia = szCall.starts_with("params:") || szCall.starts_with("nal:");

@@ -184,7 +184,6 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
     g_vecLog.emplace_back("SARL"[static_cast<int>(r.stage)] + szSeen, ClockTicks());
   };
   EXPECT_EQ(CaptureThreadProc(nullptr), 0u);
-  std::string szPrinted;
   for (const Case& c : cases) {
     vsim::Reset();
     UseVirtualClock(kStart);
@@ -216,7 +215,7 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
     s.nRunState.store(c.nRunState);
     testing::internal::CaptureStdout();
     EXPECT_EQ(CaptureThreadProc(&s), 0u);
-    szPrinted += testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStdout();  // the serials: in DeviceStrings
     EXPECT_EQ(LogWords(), c.szLog);
     EXPECT_EQ(Events(), c.szEvents) << c.szLog;
     EXPECT_EQ(std::tuple(s.qwNeedClockRef, s.qwFirstAudioPts, s.qwFirstAudioLocal, s.qwLastAudioPts,
@@ -230,9 +229,6 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
               std::tuple(false, false, true, true, false, 0, kRunStopped, nullptr, nullptr, 0u, 0u,
                          false));
   }
-  std::string szSerials = "szSerialNumber : \n";
-  for (int i = 0; i < 7; ++i) szSerials += "szSerialNumber : " + std::string(kSerial) + "\n";
-  EXPECT_EQ(szPrinted, szSerials);
   g_Callbacks.onLinkReport = nullptr;
 }
 
