@@ -54,7 +54,6 @@ std::string Joined(const std::vector<std::string>& vecLines) {
   return szText;
 }
 
-// Puts the recording table in place for its lifetime.
 struct Recorder {
   Recorder() : previous(g_Callbacks) {
     g_vecCalls.clear();

@@ -191,9 +191,8 @@ TEST(Device, AttemptsAreLoggedWaitedOutAndEndedByTheStop) {
     if (*c.szScenario != '\0') {
       vsim::QueueUnplug(vsim::AddDevice(Device(c.szScenario)));
     } else {  // another vendor's (never opened), an unreadable serial, an empty one
-      vsim::DeviceConfig other = Device("capture"), blank = Device("capture");
+      vsim::DeviceConfig other = Device("capture"), blank = Device("capture", "");
       other.idVendor = 0x1234;
-      blank.serial.clear();
       for (const auto& device : {other, Device("serial-fails"), blank}) vsim::AddDevice(device);
     }
     int nAbsent = 0, nCapturing = 0;
@@ -247,9 +246,8 @@ TEST(Device, AnyTakesTheFirstOfTheFamilyAndTheNextOneWhenItGoes) {
   // A keyboard of the vendor (never opened) before two phones.
   constexpr char kSecond[] = "0123456789abcdef0123456789abcdef01234567";
   vsim::Reset();
-  vsim::DeviceConfig keyboard = Device("capture"), second = Device("capture");
+  vsim::DeviceConfig keyboard = Device("capture"), second = Device("capture", kSecond);
   keyboard.idProduct = 0x0250;
-  second.serial = kSecond;
   second.idProduct = 0x12AB;
   for (const auto& device : {keyboard, Device("capture"), second}) vsim::AddDevice(device);
   const std::unique_ptr<CaptureSession> pSession = CreateCaptureSession(kAnyDeviceUdid);
