@@ -1,5 +1,4 @@
-// The capture side: its readers of what a hostile device sends and its item writer, a table each;
-// the receive loop against a scripted device; the capture thread against the protocol-speaking one.
+// The capture side's readers, item writer, receive loop (scripted device) and thread (real one).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -29,10 +28,8 @@ using namespace captest;
 
 namespace {
 
-// What the capture side handed on, in order: log lines as they are; the other
-// slots as "start", "lost", "params:<hex>", "nal:<hex>", "end", "audio:<hex>", "format:<numbers>".
-// The device's name is logged from a thread of its own: every slot writes
-// under one lock.
+// What the capture side handed on, in order: log lines, "start", "lost", "params:<hex>",
+// "nal:<hex>", "end", "audio:<hex>", "format:<numbers>"; under a lock, as the name has its thread.
 std::vector<std::string> g_vecCalls;
 std::mutex g_CallsMutex;
 void Push(std::string szCall) {
@@ -42,8 +39,7 @@ void Push(std::string szCall) {
 void Record(const char* szSlot, const uint8_t* pData, int32_t nSize) {
   Push(szSlot + H({pData, static_cast<size_t>(nSize)}));
 }
-// An access unit as its record when new, each unit with its prefix, and its
-// end ("end*" for a keyframe).
+// An access unit: its record when new, each unit with its prefix, "end" ("end*" for a keyframe).
 void RecordAccessUnit(void*, const AccessUnit& unit) {
   if (unit.bNewRecord)
     Record("params:", unit.record.data(), static_cast<int32_t>(unit.record.size()));
@@ -58,7 +54,6 @@ std::string Joined(const std::vector<std::string>& vecLines) {
   return szText;
 }
 
-// Puts the recording table in place for its lifetime.
 struct Recorder {
   Recorder() : previous(g_Callbacks) {
     g_vecCalls.clear();
@@ -97,7 +92,6 @@ struct SimConnection {
     vsim::Reset();  // its handles and read hook too
     UseRealClock();
   }
-  // The transcript's lines since the connection was made.
   std::string HostEvents() const { return vsim::TranscriptText().substr(szStart.size()); }
 
   std::unique_ptr<CaptureSession> pSession = CreateCaptureSession("00008101-000A1B2C3D4E5F60");
@@ -124,10 +118,6 @@ const auto Spoiled = [](Bytes bytes, size_t nAt) {
   bytes[nAt] ^= 0x20;
   return bytes;
 };
-std::string Upper(std::string szText) {
-  for (char& c : szText) c = static_cast<char>(std::toupper(c));
-  return szText;
-}
 // A log line as the slot receives it: the text, GBK, in UTF-8.
 std::string Line(const char* szFormat, int nValue) {
   char szLine[256];
@@ -211,7 +201,6 @@ TEST(CaptureFraming, TransfersSplitIntoWholePacketsOrAreDroppedWhole) {
       {bare, {{8, bare}}},
       {largest, {{0x500000, largest}}},
       // Lying lengths drop the whole transfer.
-      {Hex("00000000 676e6970 0000"), {{0, {}}}},
       {Hex("07000000 676e6970 0000"), {{0, {}}}},
       {Hex("40000000 676e6970 0000"), {{0, {}}}},
       {Join({clok, Hex("30000000 636e7973")}), {{0, {}}}},
@@ -298,7 +287,7 @@ TEST(CaptureMedia, PacketsReachTheirSlots) {
   const std::string kRec = "CMSampleBuf.FormatDescription.SPS_and_PPS";
   const std::string kHead =
       "CMSampleBuf.HasFormatDescription == true | " + kRec + ".size() == 27 | " + kRec + " : " +
-      Upper(H(kRecord)) + "\n | send SPS_and_PPS bFirstProcessVideo == [1] | params:" + H(kRecord);
+      H(kRecord, true) + "\n | send SPS_and_PPS bFirstProcessVideo == [1] | params:" + H(kRecord);
   const Bytes unit = Sdat({Hex("6501")});
   const Bytes timed = Sbuf({Opts(5, 600)});
   const Bytes big = Sbuf({Item("satt", Bytes(3000, 0xAB))});
@@ -317,8 +306,8 @@ TEST(CaptureMedia, PacketsReachTheirSlots) {
        "start | error : not set video head | " + kHead +
            " | nal:000000026501 | end* | nal:000000026501 | end*"},
       // Without sample data the whole buffer goes to the log, cut to keep the line whole.
-      {{Feed(timed)}, "0", "start | " + kEmpty + Upper(H(timed)) + "\n"},
-      {{Feed(big)}, "0", "start | " + kEmpty + Upper(H(First(big, 992))) + "\n"},
+      {{Feed(timed)}, "0", "start | " + kEmpty + H(timed, true) + "\n"},
+      {{Feed(big)}, "0", "start | " + kEmpty + H(First(big, 992), true) + "\n"},
       {{Hex("0c000000 6e797361 00000000"), {}},
        "00",
        "start | " + kEmpty + "\n | " + kEmpty + "\n"},
@@ -502,9 +491,8 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
   }
 }
 
-// The device checks the host's answers byte for byte as they come (cwpa, afmt,
-// cvrp, clok, time, skew, stop, every NEED); here, that the x264 pictures, a
-// size change among them, reach the video slots unchanged and nothing goes unanswered.
+// The device checks each answer byte for byte; here, that the x264 pictures, a size change
+// among them, reach the video slots unchanged and nothing goes unanswered.
 TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   vtest::QuietFfmpegLogs();
   const vtest::H264Stream stream = vtest::MakeH264Stream(
@@ -512,20 +500,17 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   const std::vector<vtest::DeviceSample> samples = vtest::ToDeviceSamples(stream.accessUnits);
   SimConnection connection(vtest::JoinAccessUnits(stream.accessUnits));
   const int nDevice = connection.nDevice;
-  CaptureSession* pSession = connection.pSession.get();
   Recorder recorder;
   // Past the 50th picture, whose transfer brings a skew request, the device
   // is asked to stop; the host is stopped at its first keep-alive after that.
   bool bStopAsked = false;
   vsim::SetReadHook([&] {
-    if (!bStopAsked && vsim::FramesSent(nDevice) >= 55) {
-      bStopAsked = true;
-      vsim::RequestStop(nDevice);
-    }
+    if (!bStopAsked && vsim::FramesSent(nDevice) >= 55) vsim::RequestStop(nDevice);
+    bStopAsked = vsim::FramesSent(nDevice) >= 55;
     if (bStopAsked && vsim::TranscriptText().find("control 0x40 0x40") != std::string::npos)
-      pSession->nRunState.store(kRunStopRequested);
+      connection.pSession->nRunState.store(kRunStopRequested);
   });
-  EXPECT_EQ(CaptureThreadProc(pSession), 0u);
+  EXPECT_EQ(CaptureThreadProc(connection.pSession.get()), 0u);
 
   EXPECT_EQ(vsim::ProtocolErrors(), std::vector<std::string>{});
   const int nSent = vsim::FramesSent(nDevice);
@@ -534,12 +519,8 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   for (int i = 0; i < nSent; ++i) {
     const vtest::DeviceSample& sample = samples[static_cast<size_t>(i) % samples.size()];
     if (!sample.record.empty()) szExpected += "params:" + H(sample.record) + " | ";
-    Bytes picture;
-    for (const Bytes& unit : sample.units) {
-      szExpected += "nal:" + H(unit) + " | ";
-      picture.insert(picture.end(), unit.begin(), unit.end());
-    }
-    szExpected += HasIdrSlice(picture) ? "end* | " : "end | ";
+    for (const Bytes& unit : sample.units) szExpected += "nal:" + H(unit) + " | ";
+    szExpected += HasIdrSlice(vtest::JoinAccessUnits(sample.units)) ? "end* | " : "end | ";
   }
   for (const std::string& szCall : g_vecCalls) {
     const bool bMedia = szCall.starts_with("params:") || szCall.starts_with("nal:");
@@ -548,8 +529,8 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   }
   EXPECT_TRUE(szMedia == szExpected);
 
-  // A NEED after the cvrp and after each picture, echoing the cvrp's clock;
-  // a reply to each of the seven requests.
+  // A NEED after the cvrp and each picture, echoing the cvrp's clock; a reply to each of 7
+  // requests.
   const Bytes need = AsynPacket("need", {}, 0x7FA66D0175C0);
   int nNeeds = 0, nReplies = 0;
   for (const vsim::Event& e : vsim::Transcript()) {

@@ -37,9 +37,10 @@ inline Bytes Hex(std::string_view szHex) {
     if (szHex[i] != ' ') bytes.push_back(std::stoi(std::string(szHex.substr(i, 2)), nullptr, 16));
   return bytes;
 }
-inline std::string H(std::span<const uint8_t> bytes) {
+inline std::string H(std::span<const uint8_t> bytes, bool bUpper = false) {
+  const char* szDigits = bUpper ? "0123456789ABCDEF" : "0123456789abcdef";
   std::string szText;
-  for (uint8_t by : bytes) szText += {"0123456789abcdef"[by >> 4], "0123456789abcdef"[by & 15]};
+  for (uint8_t by : bytes) szText += {szDigits[by >> 4], szDigits[by & 15]};
   return szText;
 }
 inline Bytes Join(std::initializer_list<Bytes> parts) {

@@ -1,6 +1,5 @@
-// Looks up the device name as the program does and prints it, for the tests:
-// exit code 0 when the tool ran and succeeded, 2 when it ran and failed (or
-// was ended), 1 when it could not run.
+// Prints the device name as the program looks it up; exits 0 when the tool succeeded, 2 when it
+// failed or was ended, 1 when none ran.
 #include <csignal>
 #include <cstdio>
 

@@ -1,6 +1,5 @@
-// What the device sets (its serial) and the name tool prints are data: they
-// reach the terminal and the log without control characters, and the UDID
-// reaches the tool as one argument; the tool's run by a probe program.
+// The device's serial and the name tool's output reach the terminal and the log without control
+// characters; the UDID reaches the tool as one argument.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -65,11 +64,10 @@ TEST(DeviceStrings, ToolCommandLineKeepsTheUdidWhole) {
       {"a\\\\\"b c\\", "\"a\\\\\\\\\\\"b c\\\\\""},  // backslashes doubled before a quote
       {"a\\b\tc", "\"a\\b\tc\""},                    // and only there
   };
-  for (const auto& [szUdid, szQuoted] : cases) {
+  for (const auto& [szUdid, szQuoted] : cases)
     EXPECT_EQ(WindowsCommandLine("C:\\A B\\t.exe", DeviceNameToolArguments(szUdid)),
               "\"C:\\A B\\t.exe\" -u " + szQuoted + " -k DeviceName")
         << szUdid;
-  }
 }
 
 // The name lookup of a probe program, with stand-in tools on PATH and beside it.
