@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <utility>
 
+#include "chaos.h"
 #include "platform/clock.h"
+#include "protocol.h"
 #include "usb/usb_api.h"
 #include "video_source.h"
 
@@ -89,4 +92,59 @@ TEST(SimDevice, ReportsWhatTheHostGetsWrongAndASilentOneHearsNothing) {
   EXPECT_EQ(vsim::ProtocolErrors(), std::vector<std::string>{});
   vsim::Reset();
   UseRealClock();
+}
+
+// The same seed damages the same transfers the same way, only inside its
+// window, in each of its ways.
+TEST(SimChaos, SeededDamageInsideItsWindow) {
+  const std::vector<uint8_t> transfer(28, 7);
+  const vsim::ChaosConfig config{true, 42, 3, 602, 1.0};
+  vsim::ChaosState state = vsim::StartChaos(config), again = vsim::StartChaos(config);
+  std::map<vsim::Damage, int> seen;
+  for (uint64_t i = 1; i <= 605; ++i) {
+    std::vector<uint8_t> bytes = transfer, copy = transfer;
+    const vsim::Damage damage = vsim::PassTransfer(state, config, bytes);
+    ASSERT_EQ(vsim::PassTransfer(again, config, copy), damage);
+    EXPECT_EQ(copy, bytes);
+    EXPECT_EQ(bytes == transfer, damage == vsim::Damage::None || damage == vsim::Damage::Twice);
+    ++seen[damage];
+  }
+  EXPECT_EQ(state.repeats.size(), static_cast<size_t>(seen[vsim::Damage::Twice]));
+  EXPECT_EQ(seen[vsim::Damage::None], 5);  // the two before the window, the three after
+  EXPECT_EQ(seen.size(), 7u);
+}
+
+// A minute of pictures on the phone's own clock: with a host that answers
+// late now and then, the stream's rate; with one that is always slow, fewer,
+// but never behind the clock.
+TEST(SimPace, PicturesFollowThePhonesClockWhateverTheHost) {
+  vsim::VideoSource video;
+  video.paramSets.push_back({{1, 0x64, 0, 0x1F}, 16, 16});
+  video.units.push_back({{0, 0, 0, 1, 0x65}, {5}, 0});
+  const struct {
+    uint64_t qwEvery;   // a late answer every so many pictures ...
+    uint64_t qwLateMs;  // ... this late; the others at once
+    int nLeast, nMost;
+  } hosts[] = {{7, 90, 1791, 1809}, {1, 50, 1150, 1210}};
+  for (const auto& host : hosts) {
+    vsim::ProtocolSession session = vsim::StartSession();
+    session.stage = vsim::Stage::Media;
+    session.bStageSent = true;
+    std::vector<std::string> errors;
+    int nPictures = 0;
+    uint64_t qwNeedAt = 0;
+    for (uint64_t qwNow = 0; qwNow < 60000; ++qwNow) {
+      if (session.nNeedCredits == 0 && qwNow >= qwNeedAt) session.nNeedCredits = 1;
+      const vsim::NextTransfer next = vsim::PollDevice(session, {}, &video, qwNow, errors);
+      session.outbox.clear();
+      if (!next.bPicture) continue;
+      ++nPictures;
+      qwNeedAt = qwNow + (nPictures % host.qwEvery == 0 ? host.qwLateMs : 0);
+    }
+    EXPECT_GE(nPictures, host.nLeast) << host.qwLateMs;
+    EXPECT_LE(nPictures, host.nMost) << host.qwLateMs;
+    EXPECT_GE(static_cast<double>(session.qwNextSlot) * video.dFrameMs, 60000 - 6 * video.dFrameMs)
+        << "behind the clock";
+    EXPECT_EQ(errors, std::vector<std::string>{});
+  }
 }
