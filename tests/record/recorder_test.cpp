@@ -1,6 +1,4 @@
-// The recorder as the capture thread feeds it: a recording started in the
-// middle of a stream, past the pre-roll's bound, across a reconnect, into a
-// file that cannot be made.
+// The recorder as the capture thread feeds it.
 #include "record/recorder.h"
 
 #include <gtest/gtest.h>
@@ -70,9 +68,7 @@ class RecorderTest : public ::testing::Test {
       g_qwTicks = qwTicksBase + static_cast<uint64_t>(i64Ns / 1000000);
       const DeviceSample& sample = m_Samples[i];
       if (!sample.record.empty()) m_Record = sample.record;
-      Bytes picture;
-      for (const Bytes& unit : sample.units)
-        picture.insert(picture.end(), unit.begin(), unit.end());
+      const Bytes picture = JoinAccessUnits(sample.units);
       RecorderAccessUnit(m_pRecorder.get(), {picture, m_Record, !sample.record.empty(), i64Ns, kNs,
                                              g_qwTicks, HasIdrSlice(picture)});
       const Bytes sound(800 * 4, static_cast<uint8_t>(i));
@@ -96,16 +92,13 @@ class RecorderTest : public ::testing::Test {
   std::unique_ptr<Recorder> m_pRecorder;
 };
 
-// Started between keyframes: the file begins with the last keyframe received
-// and every picture since, so its first picture decodes. Past the pre-roll's
-// bound (room for any one keyframe, not for one with the four pictures and
-// five pieces of sound after it; or none at all) it begins at the next
-// keyframe, and says so.
+// Started between keyframes: the file begins with the last keyframe received.
+// Past the pre-roll's bound (room for any keyframe, not for one with the next
+// four pictures and five pieces of sound; or none) it begins at the next one.
 TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
   size_t nBound = 0, nFirstFive = 5 * 800 * 4;
   for (size_t i = 0; i < m_Samples.size(); ++i) {
-    size_t nBytes = 0;
-    for (const Bytes& unit : m_Samples[i].units) nBytes += unit.size();
+    const size_t nBytes = JoinAccessUnits(m_Samples[i].units).size();
     if (i % 10 == 0) nBound = std::max(nBound, nBytes + 800 * 4);
     if (i >= 10 && i < 15) nFirstFive += nBytes;
   }
@@ -236,10 +229,8 @@ TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
     WriterStart(writer, szPath);
     for (size_t i = 0; i < samples.size(); ++i) {
       if (!samples[i].record.empty()) WriterVideoFormat(writer, samples[i].record);
-      RecordSample sample;
-      sample.i64TimeUs = static_cast<int64_t>(i) * 16667;
-      for (const Bytes& unit : samples[i].units)
-        sample.vecData.insert(sample.vecData.end(), unit.begin(), unit.end());
+      RecordSample sample{.i64TimeUs = static_cast<int64_t>(i) * 16667,
+                          .vecData = JoinAccessUnits(samples[i].units)};
       sample.bKeyframe = HasIdrSlice(sample.vecData);
       WriterVideo(writer, sample, 0);
       if (i == 3) WriterLost(writer, 1000, 3500);

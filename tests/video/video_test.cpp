@@ -321,6 +321,8 @@ TEST(Conversion, FollowsTheColourDescription) {
   for (const auto& row : rows) {
     SCOPED_TRACE(std::to_string(&row - rows));
     AVFrame* pFrame = FlatFrame(34, 18, row.anYuv, row.space, row.range, row.bJpegFormat);
+    EXPECT_FALSE(ConvertPictureToSize(scaled, pFrame, 0, 11) ||
+                 ConvertPictureToSize(scaled, pFrame, 20, -1));
     EXPECT_EQ(MatrixOf(pFrame), row.matrix);
     EXPECT_EQ(IsFullRange(pFrame), row.range == AVCOL_RANGE_JPEG || row.bJpegFormat);
     std::vector<uint8_t> out;
@@ -335,10 +337,6 @@ TEST(Conversion, FollowsTheColourDescription) {
         }
     av_frame_free(&pFrame);
   }
-  AVFrame* pFrame = FlatFrame(34, 18, rows[0].anYuv, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG);
-  EXPECT_FALSE(ConvertPictureToSize(scaled, pFrame, 0, 11));
-  EXPECT_FALSE(ConvertPictureToSize(scaled, pFrame, 20, -1));
-  av_frame_free(&pFrame);
   ReleasePictureScaler(full);
   ReleasePictureScaler(scaled);
 }
