@@ -59,9 +59,8 @@ class RecorderTest : public ::testing::Test {
     ASSERT_NE(m_pRecorder, nullptr);
   }
 
-  // Pictures [nFrom, nTo) of the stream as the capture thread hands them on,
-  // with 800 frames of sound each, at device time i x 16.67 ms and local
-  // time qwTicksBase ms later.
+  // Pictures [nFrom, nTo) as the capture thread hands them on, 800 frames of
+  // sound each, at device time i x 16.67 ms and local time qwTicksBase ms later.
   void Feed(size_t nFrom, size_t nTo, uint64_t qwTicksBase = 0) {
     for (size_t i = nFrom; i < nTo; ++i) {
       const int64_t i64Ns = static_cast<int64_t>(i) * kFrameNs;
@@ -131,32 +130,14 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
   }
 }
 
-// The device goes away for two seconds and comes back with its clock started
-// over: the same file goes on, after the time without a device.
-TEST_F(RecorderTest, AReconnectContinuesTheFile) {
+// The disk stalls: past the queue's bound sound and format records (a device
+// that alternates two) are dropped, the loss is told once, and the file goes
+// on from the next keyframe. Then the device goes away and comes back with its
+// clock started over: the same file goes on, after the time without a device.
+TEST_F(RecorderTest, WhatDoesNotFitTheQueueIsDroppedAndToldAndAReconnectContinues) {
   Make();
   RecorderStart(*m_pRecorder, m_szPath);
   RecorderNewConnection(*m_pRecorder, 0);
-  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
-  Feed(0, 20);
-  RecorderNewConnection(*m_pRecorder, 2333);
-  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
-  Feed(0, 20, 2000);  // the device's clock starts over, the local one runs on
-  const ReadBack read = Finish();
-  EXPECT_EQ(read.nDecodeErrors, 0);
-  ASSERT_EQ(read.pictures.size(), 40u);
-  EXPECT_TRUE(read.pictures[20] == m_Reference[0]);
-  ASSERT_EQ(read.vecVideoPtsUs.size(), 40u);
-  EXPECT_NEAR(static_cast<double>(read.vecVideoPtsUs[20]), 2000000, 2000);
-  EXPECT_TRUE(std::ranges::is_sorted(read.vecVideoPtsUs, std::less_equal<>()));
-}
-
-// The disk stalls: past the queue's bound sound and format records (a device
-// that alternates two) are dropped, the loss is told once, and the file goes
-// on from the next keyframe.
-TEST_F(RecorderTest, WhatDoesNotFitTheQueueIsDroppedAndTold) {
-  Make();
-  RecorderStart(*m_pRecorder, m_szPath);
   RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
   Feed(0, 12);
   g_bWriterHeld = true;
@@ -178,9 +159,16 @@ TEST_F(RecorderTest, WhatDoesNotFitTheQueueIsDroppedAndTold) {
     bFull = !m_pRecorder->queue.empty();
   }
   Feed(12, 40, 1000);
+  RecorderNewConnection(*m_pRecorder, 2000);
+  RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
+  Feed(0, 20, 3000);  // the device's clock starts over, the local one runs on
   const ReadBack read = Finish();
   EXPECT_EQ(read.nDecodeErrors, 0);
-  EXPECT_EQ(read.pictures.size(), 32u) << "pictures 12 to 19 wait for the keyframe";
+  ASSERT_EQ(read.pictures.size(), 52u) << "pictures 12 to 19 wait for the keyframe";
+  EXPECT_TRUE(read.pictures[32] == m_Reference[0]);
+  ASSERT_EQ(read.vecVideoPtsUs.size(), 52u);
+  EXPECT_NEAR(static_cast<double>(read.vecVideoPtsUs[32]), 3000000, 2000);
+  EXPECT_TRUE(std::ranges::is_sorted(read.vecVideoPtsUs, std::less_equal<>()));
   EXPECT_EQ(g_Events,
             (std::vector{RecordEvent::Started, RecordEvent::SamplesLost, RecordEvent::Saved}));
 }
