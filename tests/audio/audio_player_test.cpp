@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "audio/output_recovery.h"
@@ -28,14 +29,8 @@ void Send(AudioPlayer& player, size_t nBytes, uint64_t qwNowMs, uint8_t nByte = 
 }
 
 TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
-  struct Case {
-    const char* szName;
-    uint32_t nBits, nChannels;
-    int32_t nRate;
-    size_t nExtraBytes;  // after 60 ms of whole frames
-    bool bDataBeforeFormat, bPlays;
-  };
-  const Case cases[] = {
+  // Name, bits, channels, rate, bytes after 60 ms of whole frames, data before the format, plays.
+  const std::tuple<const char*, uint32_t, uint32_t, int32_t, size_t, bool, bool> cases[] = {
       {"48 kHz stereo", 16, 2, 48000, 0, false, true},
       {"8 kHz mono", 16, 1, 8000, 0, false, true},
       {"192 kHz, 8 channels", 16, 8, 192000, 0, false, true},
@@ -49,8 +44,9 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
       {"192001 Hz", 16, 2, 192001, 0, false, false},
       {"negative rate", 16, 2, -48000, 0, false, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.szName);
+  for (const auto& [szName, nBits, nChannels, nRate, nExtraBytes, bDataBeforeFormat, bPlays] :
+       cases) {
+    SCOPED_TRACE(szName);
     AudioPlayer player;
     player.bCardOpen = true;
     int nLines = 0, nReopens = 0;
@@ -58,17 +54,17 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
     player.pLogContext = &nLines;
     player.pfnFormatChanged = [](void* pCount) { ++*static_cast<int*>(pCount); };
     player.pOutputContext = &nReopens;
-    const AudioFormat played = c.bPlays ? AudioFormat{c.nRate, c.nChannels} : AudioFormat{48000, 2};
-    const size_t nFrameBytes = 2 * static_cast<size_t>(std::min(c.nChannels, 8u));
-    const size_t nBytes = static_cast<size_t>(std::max(c.nRate, 8000)) * 60 / 1000 * nFrameBytes;
-    if (c.bDataBeforeFormat) Send(player, nBytes + 1, 0);
+    const AudioFormat played = bPlays ? AudioFormat{nRate, nChannels} : AudioFormat{48000, 2};
+    const size_t nFrameBytes = 2 * static_cast<size_t>(std::min(nChannels, 8u));
+    const size_t nBytes = static_cast<size_t>(std::max(nRate, 8000)) * 60 / 1000 * nFrameBytes;
+    if (bDataBeforeFormat) Send(player, nBytes + 1, 0);
     EXPECT_EQ(Audible(player, played), 0);
     // Devices repeat their format with later samples.
-    PlayerAudioFormat(player, c.nBits, c.nChannels, c.nRate);
-    PlayerAudioFormat(player, c.nBits, c.nChannels, c.nRate);
-    Send(player, nBytes + c.nExtraBytes, 10);
+    PlayerAudioFormat(player, nBits, nChannels, nRate);
+    PlayerAudioFormat(player, nBits, nChannels, nRate);
+    Send(player, nBytes + nExtraBytes, 10);
     EXPECT_EQ(std::tuple(Audible(player, played) > 0, nLines, nReopens),
-              std::tuple(c.bPlays, c.bPlays ? 0 : 1, c.bPlays ? 1 : 0));
+              std::tuple(bPlays, bPlays ? 0 : 1, bPlays ? 1 : 0));
   }
 }
 

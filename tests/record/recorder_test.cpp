@@ -18,6 +18,7 @@
 #include "support/reference_decode.h"
 
 using namespace vtest;
+using enum RecordEvent;
 
 namespace {
 
@@ -105,9 +106,9 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
   const struct {
     size_t nMaxPrerollBytes, nFirst;
     RecordEvent started;
-  } cases[] = {{kMaxPrerollBytes, 10, RecordEvent::Started},
-               {nBound, 20, RecordEvent::StartedAtNextKeyframe},
-               {0, 20, RecordEvent::StartedAtNextKeyframe}};
+  } cases[] = {{kMaxPrerollBytes, 10, Started},
+               {nBound, 20, StartedAtNextKeyframe},
+               {0, 20, StartedAtNextKeyframe}};
   for (const auto& c : cases) {
     g_Events.clear();
     std::remove(m_szPath.c_str());  // else the second recording goes to "... (2).mkv"
@@ -126,7 +127,7 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
     EXPECT_TRUE(read.pictures.back() == m_Reference[39]);
     EXPECT_EQ(read.vecVideoPtsUs.front(), 0) << "the file starts at 0";
     EXPECT_EQ(read.sound.size(), (40 - c.nFirst) * 800 * 4);
-    EXPECT_EQ(g_Events, (std::vector{c.started, RecordEvent::Saved}));
+    EXPECT_EQ(g_Events, (std::vector{c.started, Saved}));
   }
 }
 
@@ -169,8 +170,7 @@ TEST_F(RecorderTest, WhatDoesNotFitTheQueueIsDroppedAndToldAndAReconnectContinue
   ASSERT_EQ(read.vecVideoPtsUs.size(), 52u);
   EXPECT_NEAR(static_cast<double>(read.vecVideoPtsUs[32]), 3000000, 2000);
   EXPECT_TRUE(std::ranges::is_sorted(read.vecVideoPtsUs, std::less_equal<>()));
-  EXPECT_EQ(g_Events,
-            (std::vector{RecordEvent::Started, RecordEvent::SamplesLost, RecordEvent::Saved}));
+  EXPECT_EQ(g_Events, (std::vector{Started, SamplesLost, Saved}));
 }
 
 TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
@@ -185,8 +185,7 @@ TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
   EXPECT_TRUE(RecorderToggle(*m_pRecorder, m_szPath));
   EXPECT_FALSE(RecorderToggle(*m_pRecorder, m_szPath)) << "R stops it";
   DestroyRecorder(m_pRecorder);
-  EXPECT_EQ(g_Events, (std::vector{RecordEvent::NotCreated, RecordEvent::NotCreated,
-                                   RecordEvent::Started, RecordEvent::Saved}))
+  EXPECT_EQ(g_Events, (std::vector{NotCreated, NotCreated, Started, Saved}))
       << "the file is made with its name";
 }
 
@@ -209,7 +208,7 @@ TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
     RecorderHooks hooks;
     hooks.pfnEvent = [](void*, RecordEvent event, const std::string& szFile,
                         const std::string& szDetail) {
-      g_WriterEvents.emplace_back(event, event == RecordEvent::SamplesLost ? szDetail : szFile);
+      g_WriterEvents.emplace_back(event, event == SamplesLost ? szDetail : szFile);
     };
     RecordWriter writer;
     InitRecordWriter(writer, hooks);
@@ -225,18 +224,18 @@ TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
     }
     WriterStop(writer, 0);
     const bool bMp4 = szExtension == std::string("mp4");
-    std::vector<Said> expected = {{RecordEvent::Started, szPath},
-                                  {RecordEvent::SamplesLost, "2.5 s"},
-                                  {RecordEvent::Saved, szPath},
-                                  {RecordEvent::Continued, szSecond},
-                                  {RecordEvent::Saved, szSecond}};
+    std::vector<Said> expected = {{Started, szPath},
+                                  {SamplesLost, "2.5 s"},
+                                  {Saved, szPath},
+                                  {Continued, szSecond},
+                                  {Saved, szSecond}};
     expected.resize(bMp4 ? 5 : 3);
     EXPECT_EQ(g_WriterEvents, expected) << szExtension;
     const ReadBack first = ReadRecording(szPath), second = ReadRecording(szSecond);
-    EXPECT_EQ(first.nDecodeErrors + second.nDecodeErrors, 0);
-    EXPECT_EQ(first.pictures.size(), bMp4 ? 4u : 10u) << "pictures 4 and 5 fell into the hole";
-    EXPECT_EQ(second.pictures.size(), bMp4 ? 6u : 0u);
-    EXPECT_EQ(first.pictures.back().nWidth, bMp4 ? 320 : 240);
+    EXPECT_EQ(std::tuple(first.nDecodeErrors + second.nDecodeErrors, first.pictures.size(),
+                         second.pictures.size(), first.pictures.back().nWidth),
+              std::tuple(0, bMp4 ? 4u : 10u, bMp4 ? 6u : 0u, bMp4 ? 320 : 240))
+        << "pictures 4 and 5 fell into the hole";
     std::remove(szPath.c_str());
     std::remove(szSecond.c_str());
   }

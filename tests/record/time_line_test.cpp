@@ -181,7 +181,6 @@ TEST(FileNames, DateAndTimeAndNeverAnExistingFile) {
   std::string szError;
   EXPECT_EQ(CreateUniqueFile((dir / "a.png").string(), szError), (dir / "a (3).png").string());
   EXPECT_EQ(CreateUniqueFile((dir / "a.png").string(), szError), (dir / "a (4).png").string());
-  EXPECT_TRUE(std::filesystem::exists(dir / "a (3).png"));
   EXPECT_EQ(CreateUniqueFile((dir / "none" / "x").string(), szError), "");
   EXPECT_FALSE(szError.empty());
   const std::string szFolder = dir.string();

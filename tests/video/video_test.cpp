@@ -253,9 +253,7 @@ TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
   for (const auto& [w, h, format] : shapes) {
     SCOPED_TRACE(std::to_string(format) + ": " + std::to_string(w) + "x" + std::to_string(h));
     AVFrame* pFrame = av_frame_alloc();
-    pFrame->width = w;
-    pFrame->height = h;
-    pFrame->format = format;
+    std::tie(pFrame->width, pFrame->height, pFrame->format) = std::tuple(w, h, format);
     std::vector<uint8_t> out = {1, 2, 3};
     if (w > 0 && h > 0) {
       ASSERT_EQ(av_frame_get_buffer(pFrame, 0), 0);
@@ -279,11 +277,8 @@ TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
 AVFrame* FlatFrame(int w, int h, const uint8_t anYuv[3], AVColorSpace space, AVColorRange range,
                    bool bJpegFormat = false) {
   AVFrame* pFrame = av_frame_alloc();
-  pFrame->width = w;
-  pFrame->height = h;
-  pFrame->format = bJpegFormat ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
-  pFrame->colorspace = space;
-  pFrame->color_range = range;
+  std::tie(pFrame->width, pFrame->height, pFrame->format, pFrame->colorspace, pFrame->color_range) =
+      std::tuple(w, h, bJpegFormat ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P, space, range);
   if (av_frame_get_buffer(pFrame, 0) != 0) std::abort();
   for (int p = 0; p < 3; ++p)
     std::fill_n(pFrame->data[p], pFrame->linesize[p] * (p == 0 ? h : (h + 1) / 2), anYuv[p]);
