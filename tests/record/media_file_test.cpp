@@ -102,11 +102,8 @@ TEST_P(MediaFileTest, KeepsEveryPictureTheSoundAndTheTimes) {
 
   const ReadBack read = ReadRecording(m_szPath);
   EXPECT_EQ(read.nDecodeErrors, 0);
-  const std::vector<ReferencePicture> expected =
-      ReferenceDecode(JoinAccessUnits(stream.accessUnits));
-  ASSERT_EQ(read.pictures.size(), expected.size());
-  EXPECT_TRUE(read.pictures == expected);
-  EXPECT_EQ(read.pictures.back().nWidth, 240);
+  const auto expected = ReferenceDecode(JoinAccessUnits(stream.accessUnits));
+  EXPECT_TRUE(read.pictures == expected);  // the second size (240 wide) too
   ASSERT_EQ(read.vecVideoPtsUs.size(), expected.size());
   EXPECT_TRUE(std::ranges::is_sorted(read.vecVideoPtsUs, std::less_equal<>()));
   EXPECT_LT(read.vecVideoPtsUs[6] - read.vecVideoPtsUs[4], 2500) << "a tick or two, not a frame";
@@ -176,8 +173,7 @@ TEST(Screenshot, PngHoldsThePictureExactly) {
   ASSERT_TRUE(WritePngFile(szPath, bgra.data(), nWidth, nHeight, szError)) << szError;
   const ReadBack read = ReadRecording(szPath);
   std::remove(szPath.c_str());
-  ASSERT_EQ(read.pictures.size(), 1u);
-  EXPECT_TRUE(read.pictures[0] == (ReferencePicture{nWidth, nHeight, bgra}));
+  EXPECT_TRUE((read.pictures == std::vector{ReferencePicture{nWidth, nHeight, bgra}}));
   EXPECT_FALSE(WritePngFile("/nonexistent-folder/a.png", bgra.data(), nWidth, nHeight, szError));
   EXPECT_FALSE(szError.empty());
 }

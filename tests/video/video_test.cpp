@@ -82,8 +82,7 @@ void Feed(const std::vector<Bytes>& accessUnits, bool bEnds = true) {
       continue;
     }
     if (!sample.record.empty()) record = sample.record;
-    const Bytes units = JoinAccessUnits(sample.units);
-    DecodeAccessUnit(g_pDecoder, {units, record, !sample.record.empty()});
+    DecodeAccessUnit(g_pDecoder, {JoinAccessUnits(sample.units), record, !sample.record.empty()});
   }
 }
 
