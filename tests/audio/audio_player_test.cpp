@@ -1,6 +1,5 @@
-// What the audio slots make of a device's sound: formats, hostile ones, the
-// controls around the buffer; a lost output reopened on the next sound at most
-// once a second, only the first of a run of failures logged.
+// What the audio slots make of a device's sound: formats, hostile ones, the controls around the
+// buffer; a lost output reopened on the next sound at most once a second.
 #include "audio/audio_player.h"
 
 #include <gtest/gtest.h>
@@ -121,16 +120,9 @@ TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
 
 enum class Step { FormatChanged, Ask, Opened, OpenFailed, Lost };
 
-struct Row {
-  Step step;
-  uint64_t qwNow;
-  bool bSound;     // for Ask: sound is waiting
-  bool bExpected;  // Ask: open now; Opened/OpenFailed: log it
-  const char* szWhy;
-};
-
 TEST(OutputRecovery, ReopensOnTheNextSoundAtMostOnceASecond) {
-  const Row rows[] = {
+  // A step, its time, for Ask: sound waits; expected: Ask: open now, Opened/OpenFailed: log it.
+  const std::tuple<Step, uint64_t, bool, bool, const char*> rows[] = {
       {Step::Ask, 0, false, true, "a first format opens at once, sound or not"},
       {Step::OpenFailed, 0, false, true, "no device: said"},
       {Step::Ask, 999, true, false, "sound, but within the second"},
@@ -151,15 +143,15 @@ TEST(OutputRecovery, ReopensOnTheNextSoundAtMostOnceASecond) {
       {Step::Ask, 10600, true, true, "a second after the last attempt"},
   };
   OutputRecovery recovery;
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.szWhy);
-    bool bGot = row.bExpected;  // nothing to ask of a format change or a loss
-    if (row.step == Step::FormatChanged) RecoveryFormatChanged(recovery);
-    if (row.step == Step::Lost) RecoveryLost(recovery);
-    if (row.step == Step::Ask) bGot = RecoveryShouldOpen(recovery, row.bSound, row.qwNow);
-    if (row.step == Step::Opened || row.step == Step::OpenFailed)
-      bGot = RecoveryOpened(recovery, row.step == Step::Opened, row.qwNow);
-    EXPECT_EQ(bGot, row.bExpected);
+  for (const auto& [step, qwNow, bSound, bExpected, szWhy] : rows) {
+    SCOPED_TRACE(szWhy);
+    bool bGot = bExpected;  // nothing to ask of a format change or a loss
+    if (step == Step::FormatChanged) RecoveryFormatChanged(recovery);
+    if (step == Step::Lost) RecoveryLost(recovery);
+    if (step == Step::Ask) bGot = RecoveryShouldOpen(recovery, bSound, qwNow);
+    if (step == Step::Opened || step == Step::OpenFailed)
+      bGot = RecoveryOpened(recovery, step == Step::Opened, qwNow);
+    EXPECT_EQ(bGot, bExpected);
   }
   // Stalled after two seconds without a buffer back (not by progress noted after the time read).
   EXPECT_EQ(

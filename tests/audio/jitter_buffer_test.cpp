@@ -1,5 +1,5 @@
-// The jitter buffer and its drift control on a virtual clock: a device
-// sending a sine in chunks on its own clock, a card pulling 10 ms periods.
+// The jitter buffer on a virtual clock: a device sending a sine in chunks on its own clock, a
+// card pulling 10 ms periods.
 #include "audio/jitter_buffer.h"
 
 #include <gtest/gtest.h>

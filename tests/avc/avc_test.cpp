@@ -43,6 +43,7 @@ TEST(AvcUnits, WalkStopsAtTheFirstUnitThatDoesNotFit) {
       {{0, 0, 0, 0, 0, 0, 0, 2, 0x65, 0x88}, true, {0, 0, 0, 1, 0, 0, 0, 1, 0x65, 0x88}},
       {{0, 0, 0, 2, 0x41, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x65}, false, {0, 0, 0, 1, 0x41, 0x00}},
       {{0, 0, 0, 2, 0x41, 0x00, 0x7F, 0xFF, 0xFF, 0xFC, 0x65}, false, {0, 0, 0, 1, 0x41, 0x00}},
+      {{1, 0, 0, 2, 0x65, 0x88}, false, {}},  // 16 MiB and 2 bytes long
       {{0, 0, 0}, false, {}},
       {{}, false, {}},
   };

@@ -1,5 +1,4 @@
-// Files written from x264's H.264 (as the device sends it) and read back by
-// FFmpeg: every picture, the sound, the times; the PNG of a screenshot.
+// Files written from x264's H.264 and read back by FFmpeg; the PNG of a screenshot.
 #include "record/media_file.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +24,6 @@ using namespace vtest;
 namespace {
 
 constexpr int64_t kFrameUs = 16667;
-constexpr int kFramesPerPicture = 800;  // of 48 kHz sound: 16.67 ms
 const RecordAudioFormat kStereo48k{48000, 2};
 
 std::string TempPath(const std::string& szName) {
@@ -50,7 +48,7 @@ std::vector<Picture> DevicePictures(const H264Stream& stream) {
 }
 
 Bytes Sound(int nPicture) {
-  Bytes sound(kFramesPerPicture * 4);
+  Bytes sound(800 * 4);  // 16.67 ms of 48 kHz stereo
   for (size_t i = 0; i < sound.size(); ++i) sound[i] = static_cast<uint8_t>(nPicture * 7 + i);
   return sound;
 }

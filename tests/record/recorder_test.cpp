@@ -103,16 +103,13 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
     if (i >= 10 && i < 15) nFirstFive += nBytes;
   }
   ASSERT_GT(nFirstFive, nBound);
-  const struct {
-    size_t nMaxPrerollBytes, nFirst;
-    RecordEvent started;
-  } cases[] = {{kMaxPrerollBytes, 10, Started},
-               {nBound, 20, StartedAtNextKeyframe},
-               {0, 20, StartedAtNextKeyframe}};
-  for (const auto& c : cases) {
+  const std::tuple<size_t, size_t, RecordEvent> cases[] = {{kMaxPrerollBytes, 10, Started},
+                                                           {nBound, 20, StartedAtNextKeyframe},
+                                                           {0, 20, StartedAtNextKeyframe}};
+  for (const auto& [nMaxPrerollBytes, nFirst, started] : cases) {
     g_Events.clear();
     std::remove(m_szPath.c_str());  // else the second recording goes to "... (2).mkv"
-    Make(c.nMaxPrerollBytes);
+    Make(nMaxPrerollBytes);
     RecorderAudioFormat(*m_pRecorder, 16, 2, 48000);
     Feed(0, 15);
     RecorderStart(*m_pRecorder, m_szPath);
@@ -122,10 +119,10 @@ TEST_F(RecorderTest, StartedMidStreamBeginsAtAKeyframe) {
     Feed(25, 40);
     const ReadBack read = Finish();
     EXPECT_EQ(read.nDecodeErrors, 0);
-    ASSERT_TRUE(std::ranges::equal(read.pictures, std::span(m_Reference).subspan(c.nFirst)));
+    ASSERT_TRUE(std::ranges::equal(read.pictures, std::span(m_Reference).subspan(nFirst)));
     EXPECT_EQ(read.vecVideoPtsUs.front(), 0) << "the file starts at 0";
-    EXPECT_EQ(read.sound.size(), (40 - c.nFirst) * 800 * 4);
-    EXPECT_EQ(g_Events, (std::vector{c.started, Saved}));
+    EXPECT_EQ(read.sound.size(), (40 - nFirst) * 800 * 4);
+    EXPECT_EQ(g_Events, (std::vector{started, Saved}));
   }
 }
 

