@@ -32,6 +32,11 @@ void OnEvent(void*, RecordEvent event, const std::string&, const std::string&) {
   const std::lock_guard lock(g_EventMutex);
   g_Events.push_back(event);
 }
+uint64_t HeldTicks() {
+  g_bWriterWaiting = g_bWriterHeld.load();
+  while (g_bWriterHeld) usleep(1000);
+  return g_qwTicks.load();
+}
 
 constexpr uint32_t kNs = 1000000000;
 constexpr int64_t kFrameNs = 16666667;
@@ -41,22 +46,15 @@ class RecorderTest : public ::testing::Test {
   static void SetUpTestSuite() { QuietFfmpegLogs(); }
   void SetUp() override {
     g_Events.clear();
-    m_Stream = MakeH264Stream({.nFrames = 40, .nKeyInterval = 10});
-    m_Samples = ToDeviceSamples(m_Stream.accessUnits);
-    m_Reference = ReferenceDecode(JoinAccessUnits(m_Stream.accessUnits));
+    const H264Stream stream = MakeH264Stream({.nFrames = 40, .nKeyInterval = 10});
+    m_Samples = ToDeviceSamples(stream.accessUnits);
+    m_Reference = ReferenceDecode(JoinAccessUnits(stream.accessUnits));
   }
   void TearDown() override { std::remove(m_szPath.c_str()); }
 
   void Make(size_t nMaxPrerollBytes = kMaxPrerollBytes) {
-    RecorderHooks hooks;
-    hooks.pfnEvent = OnEvent;
-    hooks.pfnTicks = [] {
-      g_bWriterWaiting = g_bWriterHeld.load();
-      while (g_bWriterHeld) usleep(1000);
-      return g_qwTicks.load();
-    };
-    hooks.nMaxPrerollBytes = nMaxPrerollBytes;
-    m_pRecorder = CreateRecorder(hooks);
+    m_pRecorder = CreateRecorder(
+        {.pfnEvent = OnEvent, .pfnTicks = HeldTicks, .nMaxPrerollBytes = nMaxPrerollBytes});
     ASSERT_NE(m_pRecorder, nullptr);
   }
 
@@ -85,7 +83,6 @@ class RecorderTest : public ::testing::Test {
   std::string m_szPath = (std::filesystem::temp_directory_path() /
                           ("veltrona-recorder-" + std::to_string(getpid()) + ".mkv"))
                              .string();
-  H264Stream m_Stream;
   std::vector<DeviceSample> m_Samples;
   Bytes m_Record;  // in force
   std::vector<ReferencePicture> m_Reference;
