@@ -117,14 +117,12 @@ TEST(JitterBuffer, LevelSettlesAtTheTargetAndNeverPassesTheMaximum) {
       {"steady", 0, 20, 0, 0, 0, 0, false, 2},
       {"device 0.5% fast", 5000, 20, 0, 0, 0, 0, false, 2},
       {"device 0.5% slow", -5000, 20, 0, 0, 0, 0, false, 2},
-      // At the correction's limit the level cannot come back from what it
-      // gained before the limit was reached: it holds there, without cuts.
+      // At the correction's limit the level keeps what it gained before: it holds there, no cuts.
       {"device 2% fast", 20000, 20, 0, 0, 0, 0, false, 35},
       {"device 2% slow", -20000, 20, 0, 0, 0, 0, false, 35},
       {"33 ms chunks, 0.2% fast", 2000, 33, 0, 0, 0, 0, false, 2},
       {"bursts of 40 ms every second", 0, 10, 1000, 40, 0, 0, false, 4},
-      // Each hiccup sets the level straight and teaches the estimate nothing:
-      // with one every 5 s it learns the drift in the seconds between.
+      // Each hiccup sets the level straight and teaches nothing; it learns the drift in between.
       {"bursts of 300 ms every 5 s, 0.5% slow", -5000, 20, 5000, 300, 0, 0, false, 6},
       {"stall of 80 ms", 0, 20, 0, 0, 10000, 80, false, 4},
       {"stall of 2 s, 0.5% fast", 5000, 20, 0, 0, 10000, 2000, false, 4},

@@ -70,12 +70,11 @@ class MediaFileTest : public ::testing::TestWithParam<const char*> {
   std::string m_szPath = TempPath(std::string("file.") + GetParam());
 };
 
-// A size change in the middle (a rotation, a reconnect): every picture as
-// FFmpeg's own decode. A picture with the time of one before keeps its order,
-// one tick later. The sound is there byte for byte, a gap in it is silence.
-// A still screen: the silence under it is flushed as it goes, the picture
-// after it keeps its time (MP4's next fragment starts at its first packet,
-// not where the last ended), and the last holds until the recording ends.
+// A size change in the middle (a rotation, a reconnect): every picture as FFmpeg's own decode. A
+// picture with the time of one before keeps its order, one tick later. The sound is there byte
+// for byte, a gap in it is silence. A still screen: the silence under it is flushed as it goes,
+// the picture after it keeps its time (MP4's next fragment starts at its first packet, not where
+// the last ended), and the last holds until the recording ends.
 TEST_P(MediaFileTest, KeepsEveryPictureTheSoundAndTheTimes) {
   const H264Stream stream = MakeH264Stream(
       {.nFrames = 12, .nSecondWidth = 240, .nSecondHeight = 320, .nSecondFrames = 12});
@@ -138,8 +137,8 @@ TEST_P(MediaFileTest, AFullDiskStopsCleanlyAndWhatWasWrittenPlays) {
   }
   int nStatus = 0;
   waitpid(pid, &nStatus, 0);
-  ASSERT_TRUE(WIFEXITED(nStatus));
-  ASSERT_EQ(WEXITSTATUS(nStatus), 0) << "the write did not fail, or the failure was not told";
+  ASSERT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0)
+      << "the write did not fail, or the failure was not told";
   const ReadBack read = ReadRecording(m_szPath);
   EXPECT_EQ(read.nDecodeErrors, 0);
   EXPECT_GE(read.pictures.size(), 5u);
