@@ -181,12 +181,12 @@ TEST_F(RecorderTest, AFileThatCannotBeCreatedEndsTheRecording) {
 
 std::vector<std::pair<RecordEvent, std::string>> g_WriterEvents;
 
-// An MP4 goes on in "name (2).mp4" at a size change, a Matroska file holds both sizes; a loss
-// on the way is told with the hole's length, and the file goes on from the next keyframe.
+// An MP4 goes on in "name (2).mp4" at a size change (the width alone), a Matroska file holds
+// both; a loss is told with the hole's length, and the file goes on from the next keyframe.
 TEST(RecordWriter, AnMp4GoesOnInANewFileAtASizeChangeAndLossIsTold) {
   QuietFfmpegLogs();
   const std::vector<DeviceSample> samples = ToDeviceSamples(
-      MakeH264Stream({.nFrames = 6, .nSecondWidth = 240, .nSecondHeight = 320, .nSecondFrames = 6})
+      MakeH264Stream({.nFrames = 6, .nSecondWidth = 240, .nSecondHeight = 240, .nSecondFrames = 6})
           .accessUnits);
   using Said = std::pair<RecordEvent, std::string>;
   for (const char* szExtension : {"mp4", "mkv"}) {
