@@ -1,12 +1,11 @@
-// What the two audio slots make of what a device sends: the formats played,
-// hostile ones, and the controls around the buffer. A sound output that goes
-// away: opened again on the next sound at most once a second; only the first
-// of a run of failed attempts is logged.
+// What the audio slots make of a device's sound: formats, hostile ones, the controls around the
+// buffer; a lost output reopened on the next sound at most once a second.
 #include "audio/audio_player.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "audio/output_recovery.h"
@@ -29,14 +28,8 @@ void Send(AudioPlayer& player, size_t nBytes, uint64_t qwNowMs, uint8_t nByte = 
 }
 
 TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
-  struct Case {
-    const char* szName;
-    uint32_t nBits, nChannels;
-    int32_t nRate;
-    size_t nExtraBytes;  // after 60 ms of whole frames
-    bool bDataBeforeFormat, bPlays;
-  };
-  const Case cases[] = {
+  // Name, bits, channels, rate, bytes after 60 ms of whole frames, data before the format, plays.
+  const std::tuple<const char*, uint32_t, uint32_t, int32_t, size_t, bool, bool> cases[] = {
       {"48 kHz stereo", 16, 2, 48000, 0, false, true},
       {"8 kHz mono", 16, 1, 8000, 0, false, true},
       {"192 kHz, 8 channels", 16, 8, 192000, 0, false, true},
@@ -50,8 +43,9 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
       {"192001 Hz", 16, 2, 192001, 0, false, false},
       {"negative rate", 16, 2, -48000, 0, false, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.szName);
+  for (const auto& [szName, nBits, nChannels, nRate, nExtraBytes, bDataBeforeFormat, bPlays] :
+       cases) {
+    SCOPED_TRACE(szName);
     AudioPlayer player;
     player.bCardOpen = true;
     int nLines = 0, nReopens = 0;
@@ -59,17 +53,17 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
     player.pLogContext = &nLines;
     player.pfnFormatChanged = [](void* pCount) { ++*static_cast<int*>(pCount); };
     player.pOutputContext = &nReopens;
-    const AudioFormat played = c.bPlays ? AudioFormat{c.nRate, c.nChannels} : AudioFormat{48000, 2};
-    const size_t nFrameBytes = 2 * static_cast<size_t>(std::min(c.nChannels, 8u));
-    const size_t nBytes = static_cast<size_t>(std::max(c.nRate, 8000)) * 60 / 1000 * nFrameBytes;
-    if (c.bDataBeforeFormat) Send(player, nBytes + 1, 0);
+    const AudioFormat played = bPlays ? AudioFormat{nRate, nChannels} : AudioFormat{48000, 2};
+    const size_t nFrameBytes = 2 * static_cast<size_t>(std::min(nChannels, 8u));
+    const size_t nBytes = static_cast<size_t>(std::max(nRate, 8000)) * 60 / 1000 * nFrameBytes;
+    if (bDataBeforeFormat) Send(player, nBytes + 1, 0);
     EXPECT_EQ(Audible(player, played), 0);
     // Devices repeat their format with later samples.
-    PlayerAudioFormat(player, c.nBits, c.nChannels, c.nRate);
-    PlayerAudioFormat(player, c.nBits, c.nChannels, c.nRate);
-    Send(player, nBytes + c.nExtraBytes, 10);
+    PlayerAudioFormat(player, nBits, nChannels, nRate);
+    PlayerAudioFormat(player, nBits, nChannels, nRate);
+    Send(player, nBytes + nExtraBytes, 10);
     EXPECT_EQ(std::tuple(Audible(player, played) > 0, nLines, nReopens),
-              std::tuple(c.bPlays, c.bPlays ? 0 : 1, c.bPlays ? 1 : 0));
+              std::tuple(bPlays, bPlays ? 0 : 1, bPlays ? 1 : 0));
   }
 }
 
@@ -129,16 +123,9 @@ TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
 
 enum class Step { FormatChanged, Ask, Opened, OpenFailed, Lost };
 
-struct Row {
-  Step step;
-  uint64_t qwNow;
-  bool bSound;     // for Ask: sound is waiting
-  bool bExpected;  // Ask: open now; Opened/OpenFailed: log it
-  const char* szWhy;
-};
-
 TEST(OutputRecovery, ReopensOnTheNextSoundAtMostOnceASecond) {
-  const Row rows[] = {
+  // A step, its time, for Ask: sound waits; expected: Ask: open now, Opened/OpenFailed: log it.
+  const std::tuple<Step, uint64_t, bool, bool, const char*> rows[] = {
       {Step::Ask, 0, false, true, "a first format opens at once, sound or not"},
       {Step::OpenFailed, 0, false, true, "no device: said"},
       {Step::Ask, 999, true, false, "sound, but within the second"},
@@ -159,22 +146,20 @@ TEST(OutputRecovery, ReopensOnTheNextSoundAtMostOnceASecond) {
       {Step::Ask, 10600, true, true, "a second after the last attempt"},
   };
   OutputRecovery recovery;
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.szWhy);
-    bool bGot = row.bExpected;  // nothing to ask of a format change or a loss
-    if (row.step == Step::FormatChanged) RecoveryFormatChanged(recovery);
-    if (row.step == Step::Lost) RecoveryLost(recovery);
-    if (row.step == Step::Ask) bGot = RecoveryShouldOpen(recovery, row.bSound, row.qwNow);
-    if (row.step == Step::Opened || row.step == Step::OpenFailed)
-      bGot = RecoveryOpened(recovery, row.step == Step::Opened, row.qwNow);
-    EXPECT_EQ(bGot, row.bExpected);
+  for (const auto& [step, qwNow, bSound, bExpected, szWhy] : rows) {
+    SCOPED_TRACE(szWhy);
+    bool bGot = bExpected;  // nothing to ask of a format change or a loss
+    if (step == Step::FormatChanged) RecoveryFormatChanged(recovery);
+    if (step == Step::Lost) RecoveryLost(recovery);
+    if (step == Step::Ask) bGot = RecoveryShouldOpen(recovery, bSound, qwNow);
+    if (step == Step::Opened || step == Step::OpenFailed)
+      bGot = RecoveryOpened(recovery, step == Step::Opened, qwNow);
+    EXPECT_EQ(bGot, bExpected);
   }
-}
-
-TEST(OutputRecovery, StalledAfterTwoSecondsWithoutABufferBack) {
-  EXPECT_FALSE(OutputStalled(1000, 2999));
-  EXPECT_TRUE(OutputStalled(1000, 3000));
-  EXPECT_FALSE(OutputStalled(5000, 4000));  // progress noted after the time read
+  // Stalled after two seconds without a buffer back (not by progress noted after the time read).
+  EXPECT_EQ(
+      std::tuple(OutputStalled(1000, 2999), OutputStalled(1000, 3000), OutputStalled(5000, 4000)),
+      std::tuple(false, true, false));
 }
 
 }  // namespace

@@ -2,9 +2,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
 #include "audio/audio_output.h"
 #include "audio/audio_player.h"
 
@@ -18,8 +15,7 @@ TEST(SdlOutput, FormatOpensTheCardAndStopClosesIt) {
   StartAudioOutput(player);
   EXPECT_FALSE(player.bCardOpen);  // no format yet: no card
   PlayerAudioFormat(player, 16, 2, 48000);
-  for (int i = 0; i < 1000 && !player.bCardOpen; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 1000 && !player.bCardOpen; ++i) usleep(10000);
   ASSERT_TRUE(player.bCardOpen);
   StopAudioOutput(player);
   EXPECT_FALSE(player.bCardOpen);

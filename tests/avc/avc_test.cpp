@@ -1,5 +1,4 @@
-// Configuration records, length-prefixed units, Annex B, keyframes and the
-// fan-out of access units to their sinks.
+// Configuration records, length-prefixed units, Annex B, keyframes, sinks.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -23,26 +22,23 @@ Bytes AnnexB(const Bytes& units) {
   return Bytes(out.begin() + 1, out.end());
 }
 
-// Keyframes are found by their IDR slice, in units of any length; a length
-// that runs past the picture ends every walk, and only the whole units before
-// it are rewritten.
+// Keyframes are found by their IDR slice, in units of any length; a length that
+// runs past the picture ends every walk: only the whole units before it count.
 TEST(AvcUnits, WalkStopsAtTheFirstUnitThatDoesNotFit) {
   Bytes large = {0, 0x01, 0x11, 0x70, 0x41};  // a non-IDR slice of more than 64 KiB
   large.resize(4 + 70000, 0);
   Bytes largeAnnexB = large;
   largeAnnexB[1] = 0, largeAnnexB[2] = 0, largeAnnexB[3] = 1;
-  const Bytes idr = {0, 0, 0, 2, 0x65, 0x88};
-  const Bytes largeThenIdr = Cat({large, idr});
-  const Bytes largeThenIdrAnnexB = Cat({largeAnnexB, {0, 0, 0, 1, 0x65, 0x88}});
+  const Bytes idr = {0, 0, 0, 2, 0x65, 0x88}, idrAnnexB = {0, 0, 0, 1, 0x65, 0x88};
   struct Case {
     Bytes units;
     bool bKeyframe;
     Bytes annexB;
   };
   const Case cases[] = {
-      {idr, true, {0, 0, 0, 1, 0x65, 0x88}},
+      {idr, true, idrAnnexB},
       {{0, 0, 0, 2, 0x41, 0x9A}, false, {0, 0, 0, 1, 0x41, 0x9A}},
-      {largeThenIdr, true, largeThenIdrAnnexB},
+      {Cat({large, idr}), true, Cat({largeAnnexB, idrAnnexB})},
       {{0, 0, 0, 2, 0x41, 0x00, 0, 0, 0, 8, 0x65, 0x88, 0x84}, false, {0, 0, 0, 1, 0x41, 0x00}},
       {{0, 0, 0, 0, 0, 0, 0, 2, 0x65, 0x88}, true, {0, 0, 0, 1, 0, 0, 0, 1, 0x65, 0x88}},
       {{0, 0, 0, 2, 0x41, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0x65}, false, {0, 0, 0, 1, 0x41, 0x00}},
@@ -57,9 +53,8 @@ TEST(AvcUnits, WalkStopsAtTheFirstUnitThatDoesNotFit) {
   }
 }
 
-// Parameter sets out of a configuration record, as length-prefixed units or
-// behind start codes, and the record as a file's header holds it; a record
-// that ends early gives none and appends nothing.
+// Parameter sets out of a record, length-prefixed or behind start codes, and the
+// record as a file's header holds it; one that ends early gives none, appends nothing.
 TEST(AvcRecord, ParameterSetsOfARecordAndWhereItEndsEarly) {
   Bytes longSps(300, 0x42);  // a length of more than one byte
   longSps[0] = 0x67;
