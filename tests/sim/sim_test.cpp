@@ -9,7 +9,6 @@
 
 #include "chaos.h"
 #include "platform/clock.h"
-#include "protocol.h"
 #include "usb/usb_api.h"
 #include "video_source.h"
 
@@ -112,39 +111,4 @@ TEST(SimChaos, SeededDamageInsideItsWindow) {
   EXPECT_EQ(state.repeats.size(), static_cast<size_t>(seen[vsim::Damage::Twice]));
   EXPECT_EQ(seen[vsim::Damage::None], 5);  // the two before the window, the three after
   EXPECT_EQ(seen.size(), 7u);
-}
-
-// A minute of pictures on the phone's own clock: with a host that answers
-// late now and then, the stream's rate; with one that is always slow, fewer,
-// but never behind the clock.
-TEST(SimPace, PicturesFollowThePhonesClockWhateverTheHost) {
-  vsim::VideoSource video;
-  video.paramSets.push_back({{1, 0x64, 0, 0x1F}, 16, 16});
-  video.units.push_back({{0, 0, 0, 1, 0x65}, {5}, 0});
-  const struct {
-    uint64_t qwEvery;   // a late answer every so many pictures ...
-    uint64_t qwLateMs;  // ... this late; the others at once
-    int nLeast, nMost;
-  } hosts[] = {{7, 90, 1791, 1809}, {1, 50, 1150, 1210}};
-  for (const auto& host : hosts) {
-    vsim::ProtocolSession session = vsim::StartSession();
-    session.stage = vsim::Stage::Media;
-    session.bStageSent = true;
-    std::vector<std::string> errors;
-    int nPictures = 0;
-    uint64_t qwNeedAt = 0;
-    for (uint64_t qwNow = 0; qwNow < 60000; ++qwNow) {
-      if (session.nNeedCredits == 0 && qwNow >= qwNeedAt) session.nNeedCredits = 1;
-      const vsim::NextTransfer next = vsim::PollDevice(session, {}, &video, qwNow, errors);
-      session.outbox.clear();
-      if (!next.bPicture) continue;
-      ++nPictures;
-      qwNeedAt = qwNow + (nPictures % host.qwEvery == 0 ? host.qwLateMs : 0);
-    }
-    EXPECT_GE(nPictures, host.nLeast) << host.qwLateMs;
-    EXPECT_LE(nPictures, host.nMost) << host.qwLateMs;
-    EXPECT_GE(static_cast<double>(session.qwNextSlot) * video.dFrameMs, 60000 - 6 * video.dFrameMs)
-        << "behind the clock";
-    EXPECT_EQ(errors, std::vector<std::string>{});
-  }
 }
