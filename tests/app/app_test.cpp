@@ -110,12 +110,7 @@ TEST(Startup, RefusalsOptionsAndTheCloseReachTheShellAndTheUser) {
   std::remove(szLog.c_str());
   unsetenv("VELTRONA_LOG");
   EXPECT_TRUE(vsim::Transcript().empty());  // with no device there, the stop sends nothing
-  UseRealClock();
-  EXPECT_FALSE(IsVirtualClock());
-}
-
-TEST(Startup, WithoutTheParserTheDecoderIsRefusedAndSaidWhy) {
-  const std::string szUdid = "00008101-000A1B2C3D4E5F60";
+  // Without FFmpeg's H.264 parser: refused, and said why.
   g_bNoParser = true;
   g_szShell.clear();
   testing::internal::CaptureStderr();
@@ -123,6 +118,8 @@ TEST(Startup, WithoutTheParserTheDecoderIsRefusedAndSaidWhy) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), kTextParserNotFound);
   EXPECT_EQ(g_szShell, "owned box: " + std::string(kTextDecoderFailed) + "\n");
   g_bNoParser = false;
+  UseRealClock();
+  EXPECT_FALSE(IsVirtualClock());
 }
 
 // What each command line asks for; a value that is missing, empty or another

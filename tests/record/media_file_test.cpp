@@ -155,7 +155,7 @@ TEST_P(MediaFileTest, AFullDiskStopsCleanlyAndWhatWasWrittenPlays) {
 
 INSTANTIATE_TEST_SUITE_P(Containers, MediaFileTest, ::testing::Values("mkv", "mp4"));
 
-TEST(Containers, ChosenByTheName) {
+TEST(Containers, ChosenByTheNameAndAPictureSizeReadWithoutATrace) {
   const std::pair<const char*, bool> cases[] = {
       {"a.mp4", true}, {"a.MP4", true},    {"a.mov", true}, {"a.mkv", false},
       {"a", false},    {"x.mp4/a", false}, {"a.m4v", true}, {"a.webm", false}};
@@ -165,11 +165,8 @@ TEST(Containers, ChosenByTheName) {
   EXPECT_FALSE(OpenMediaFile(file, TempPath("bad.mkv"), Bytes{1, 0x64, 0, 0x1F, 0xFF, 0xE0, 0}, 16,
                              16, nullptr, 0, szError));
   EXPECT_FALSE(szError.empty());
-}
-
-// Each look at a picture's size parses with a parser of its own (about 100 KiB
-// with its parameter sets), and lets it go.
-TEST(Containers, ReadingPictureSizesKeepsNoMemory) {
+  // Each look at a picture's size has a parser of its own (about 100 KiB with
+  // its parameter sets), and lets it go.
   const Picture picture = DevicePictures(MakeH264Stream({.nFrames = 1}))[0];
   const size_t nBefore = HeapInUse();
   int32_t nWidth = 0, nHeight = 0;
