@@ -1,5 +1,4 @@
-// The window's texts without drawing: status lines, the hint, text sizes and
-// fitting, the --list lines; the folders files are saved in.
+// The window's texts without drawing (status, hint, sizes, fitting, --list); the save folders.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -29,9 +28,7 @@ LinkReport Report(LinkStage stage, std::vector<std::string> vecOthers = {}, int 
   return {stage, nVendorDevices, nNoPermission, std::move(vecOthers)};
 }
 
-// Steps: a report at a tick, or a picture ('P'), fed as the capture thread
-// feeds them; then what the window says at the last tick.
-struct Step {
+struct Step {  // as the capture thread feeds them: a report at a tick, or a picture
   char cKind;  // 'S'earching, 'A'ctivating, 'R'eceiving, 'L'ost, 'P'icture
   uint64_t qwAt = 0;
 };
@@ -65,8 +62,7 @@ TEST(WindowText, StagesPicturesAndNoticesGiveTheLinesToDraw) {
       {{{'L', 10}, {'R', 20}, {'P'}, {'S', 30}}, false, 40, kSearching, "", "", 5030},
       // Searching long with a picture kept: the band, no hint over the picture.
       {{{'R', 20}, {'P'}, {'L', 50}, {'S', 9000}}, true, 9000, "", "", kTextDisconnected, 0},
-      // A notice takes the band until it ends, with or without a picture; a
-      // live picture then has nothing over it.
+      // A notice takes the band until it ends, picture or not; a live one then has nothing over it.
       {{{'R', 20}, {'P'}}, true, 100, "", "", kTextSoundOff, 3000, true},
       {{{'R', 20}, {'P'}}, true, 3000, "", "", "", 0, true},
       {{{'R', 20}, {'P'}, {'L', 50}}, true, 100, "", "", kTextSoundOff, 3000, true},
@@ -81,13 +77,10 @@ TEST(WindowText, StagesPicturesAndNoticesGiveTheLinesToDraw) {
     ResetWindowStatus(kUdid, kStart);
     if (c.bNotice) PostWindowNotice(kTextSoundOff);
     for (const Step& step : c.steps) {
-      if (step.cKind == 'P') {
-        OnPicturePublished(nullptr);
-        continue;
-      }
-      UseVirtualClock(kStart + step.qwAt);
-      const auto stage = static_cast<LinkStage>(std::string_view("SARL").find(step.cKind));
-      PublishLinkReport(Report(stage, {"OTHER"}));
+      UseVirtualClock(kStart + step.qwAt);  // a picture takes no time
+      const auto nStage = std::string_view("SARL").find(step.cKind);
+      if (step.cKind == 'P') OnPicturePublished(nullptr);
+      if (step.cKind != 'P') PublishLinkReport(Report(static_cast<LinkStage>(nStage), {"OTHER"}));
     }
     const WindowText text = CurrentWindowText(c.bHasPicture, kStart + c.qwNow);
     EXPECT_EQ(std::tuple(text.szStatus, text.szHint, text.szBand, text.qwNextChange),
@@ -108,7 +101,6 @@ TEST(WindowText, TheHintNamesTheLikelyCause) {
       {Report(LinkStage::Searching, {"A"}, 1), kTextHintNoPermission},
   };
   for (const auto& [report, szHint] : cases) EXPECT_EQ(ChooseHint(report), szHint);
-  // --any: searched for without a UDID.
   EXPECT_EQ(ComposeWindowText({}, kAnyDeviceUdid, false, "", 0, 0).szStatus, kTextSearchingAny);
 }
 
@@ -180,8 +172,7 @@ TEST(DeviceList, OneLinePerDeviceWithItsUdidFirst) {
                                            kTextListNoPermission + kTextListProduct + "12ab" +
                                            kTextListCaptureOff + "\n" + kTextListNoSerial +
                                            kTextListProduct + "0001" + kTextListCaptureOff + "\n");
-  EXPECT_TRUE(IsListArgument("--list"));
-  EXPECT_FALSE(IsListArgument("--lis"));
+  EXPECT_TRUE(IsListArgument("--list") && !IsListArgument("--lis"));
 }
 
 TEST(Version, NamesTheProgramAndTheLibrariesItRunsWith) {
@@ -190,8 +181,7 @@ TEST(Version, NamesTheProgramAndTheLibrariesItRunsWith) {
   const unsigned nAvcodec = (59u << 16) | (37u << 8) | 100u, nAvformat = (61u << 16) | 7u;
   EXPECT_EQ(FormatVersionText(nAvcodec, nAvformat, "SDL 2.26.5"), szHead + "SDL 2.26.5\n");
   EXPECT_EQ(FormatVersionText(nAvcodec, nAvformat, ""), szHead);
-  EXPECT_TRUE(IsVersionArgument("--version"));
-  EXPECT_FALSE(IsVersionArgument("-v"));
+  EXPECT_TRUE(IsVersionArgument("--version") && !IsVersionArgument("-v"));
 }
 
 TEST(Usage, EveryOptionAndKeyOfTheWindowIsListed) {
@@ -200,7 +190,6 @@ TEST(Usage, EveryOptionAndKeyOfTheWindowIsListed) {
     EXPECT_NE(std::string(kTextUsage).find(szItem), std::string::npos) << szItem;
 }
 
-// The XDG user directories as Linux desktops write them.
 TEST(SaveFolders, ReadsTheXdgEntry) {
   const char szText[] =
       "# This file is written by xdg-user-dirs-update\n"

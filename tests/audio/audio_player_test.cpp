@@ -20,8 +20,7 @@ int Audible(AudioPlayer& player, const AudioFormat& played, int nValue = 0) {
       period.begin(), period.end(), [&](int16_t v) { return nValue == 0 ? v != 0 : v == nValue; }));
 }
 
-// nBytes of non-silent samples, in a block of exactly that size, so that a
-// read past its end is caught by the address sanitizer.
+// nBytes of non-silent samples in a block of just that size: ASan catches a read past it.
 void Send(AudioPlayer& player, size_t nBytes, uint64_t qwNowMs, uint8_t nByte = 0x11) {
   const std::vector<uint8_t> chunk(nBytes, nByte);
   PlayerAudioData(player, chunk.data(), static_cast<int32_t>(chunk.size()), qwNowMs);
@@ -58,9 +57,7 @@ TEST(AudioPlayer, PlaysSixteenBitFormatsAndRefusesTheRestOnce) {
     const size_t nBytes = static_cast<size_t>(std::max(nRate, 8000)) * 60 / 1000 * nFrameBytes;
     if (bDataBeforeFormat) Send(player, nBytes + 1, 0);
     EXPECT_EQ(Audible(player, played), 0);
-    // Devices repeat their format with later samples.
-    PlayerAudioFormat(player, nBits, nChannels, nRate);
-    PlayerAudioFormat(player, nBits, nChannels, nRate);
+    for (int i = 0; i < 2; ++i) PlayerAudioFormat(player, nBits, nChannels, nRate);  // repeated
     Send(player, nBytes + nExtraBytes, 10);
     EXPECT_EQ(std::tuple(Audible(player, played) > 0, nLines, nReopens),
               std::tuple(bPlays, bPlays ? 0 : 1, bPlays ? 1 : 0));
@@ -96,16 +93,14 @@ TEST(AudioPlayer, MuteNewStartsAndFormatChanges) {
   PlayerAudioFormat(player, 16, 1, 44100);
   Send(player, 441 * 6 * 2, 200);
   for (int i = 0; i < 6; ++i) EXPECT_GT(Audible(player, mono), 0);
-  // Run dry: silence until it holds the target again, and what came beyond it
-  // is late: the oldest go unheard.
+  // Run dry: silent until back at the target; what came beyond it is late, the oldest unheard.
   EXPECT_EQ(Audible(player, mono), 0);
   Send(player, 441 * 2, 270);
   EXPECT_EQ(Audible(player, mono), 0);
   Send(player, 441 * 6 * 2, 275, 0x33);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(Audible(player, mono, 0x3333), 441);
   EXPECT_EQ(Audible(player, mono), 0);
-  // Above the maximum the oldest go, down to the target: of 150 ms (cut to
-  // 50 at once) and then 70 ms more, the last 50 ms play.
+  // Over the maximum, down to the target: of 150 ms (cut to 50) then 70 more, the last 50 play.
   Send(player, 441 * 15 * 2, 280, 0x11);
   Send(player, 441 * 7 * 2, 281, 0x22);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(Audible(player, mono, 0x2222), 441);

@@ -1,5 +1,4 @@
-// The jitter buffer on a virtual clock: a device sending a sine in chunks on its own clock, a
-// card pulling 10 ms periods.
+// The jitter buffer on a virtual clock: a device sends a sine on its own clock, a card pulls 10 ms.
 #include "audio/jitter_buffer.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +7,8 @@
 #include <cstdlib>
 #include <numbers>
 #include <span>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,8 +27,7 @@ struct Scenario {
 constexpr uint32_t kRunMs = 60000;
 constexpr uint32_t kSettledFromMs = 50000;
 
-// 1 kHz at a quarter of full scale. Through the resampler it stays smooth:
-// steps within the sine's steepest, second differences near its curvature.
+// 1 kHz at quarter scale; resampled it stays smooth: steps and second differences near the sine's.
 int16_t Tone(uint64_t qwFrame, int32_t nRate) {
   const double dTurns = 1000.0 * static_cast<double>(qwFrame) / nRate;
   return static_cast<int16_t>(std::lround(8192.0 * std::sin(2.0 * std::numbers::pi * dTurns)));
@@ -51,13 +51,10 @@ void Simulate(const Scenario& scenario) {
   std::vector<int16_t> vecChunk, vecPeriod;
   for (uint32_t t = 0; t < kRunMs; ++t) {
     if (scenario.bFormatChange && t == kRunMs / 2) {
-      format = {44100, 1};
+      std::tie(format, qwSent, dDeviceStartMs) = std::tuple(AudioFormat{44100, 1}, 0, t);
       SetJitterFormat(buffer, format);
-      qwSent = 0;
-      dDeviceStartMs = t;
     }
-    const bool bPaused = scenario.nPauseMs != 0 && t >= scenario.nPauseAtMs &&
-                         t < scenario.nPauseAtMs + scenario.nPauseMs;
+    const bool bPaused = t >= scenario.nPauseAtMs && t < scenario.nPauseAtMs + scenario.nPauseMs;
     const bool bHeld = scenario.nHoldMs != 0 && t % scenario.nHoldEveryMs < scenario.nHoldMs;
     const bool bBurst = scenario.nBurstMs != 0 && t >= scenario.nBurstAtMs;
     const double dDue =
@@ -79,8 +76,7 @@ void Simulate(const Scenario& scenario) {
       if (t >= kSettledFromMs) dLevelSum += JitterLevelMs(buffer);
       dWindowSum += JitterLevelMs(buffer);
       if (t % 200 == 190) {
-        const double dOffMs = dWindowSum / 20 - kAudioTargetMs;
-        dWindowSum = 0;
+        const double dOffMs = std::exchange(dWindowSum, 0) / 20 - kAudioTargetMs;
         if (bHiccup && t > nEventMs + 200) {
           ASSERT_TRUE(std::fabs(dOffMs) <= 5 || t - nEventMs <= 5000) << t;
           ASSERT_LE(scenario.nBurstMs != 0 ? -dOffMs : dOffMs, 10) << t;
@@ -95,21 +91,18 @@ void Simulate(const Scenario& scenario) {
       ASSERT_TRUE(!bHiccup || t < nEventMs || dOffDrift <= 0.003) << t;
       for (size_t i = 0; i < vecPeriod.size(); i += format.nChannels) {
         const int nValue = vecPeriod[i];
-        // Both channels carry the same sine.
-        if (format.nChannels == 2 && vecPeriod[i + 1] != nValue) ++nJumps;
+        if (format.nChannels == 2 && vecPeriod[i + 1] != nValue) ++nJumps;  // same in both
         const int nStep = nValue - nPrevious;
         nJumps += t > 1000 && (std::abs(nStep) > 1250 || std::abs(nStep - nPreviousStep) > 300);
-        nPreviousStep = nStep;
-        nPrevious = nValue;
+        std::tie(nPrevious, nPreviousStep) = std::tuple(nValue, nStep);
       }
     }
   }
   EXPECT_NEAR(dLevelSum / ((kRunMs - kSettledFromMs) / 10), kAudioTargetMs, scenario.dToleranceMs);
-  if (bSmooth) {
-    EXPECT_EQ(nJumps, 0);
-    // Settled, the card plays at the device's pace.
-    EXPECT_NEAR(buffer.drift.dCorrection, scenario.dDriftPpm * 1e-6, 0.0005);
-  }
+  if (!bSmooth) return;
+  EXPECT_EQ(nJumps, 0);
+  // Settled, the card plays at the device's pace.
+  EXPECT_NEAR(buffer.drift.dCorrection, scenario.dDriftPpm * 1e-6, 0.0005);
 }
 
 TEST(JitterBuffer, LevelSettlesAtTheTargetAndNeverPassesTheMaximum) {

@@ -20,10 +20,11 @@ extern "C" {
 
 using namespace vtest;
 
+constexpr auto Cat = JoinAccessUnits;
+
 constexpr int kPad = AV_INPUT_BUFFER_PADDING_SIZE;
 
-// What the code under test handed to av_parser_parse2 while bOn: the bytes the
-// parser consumed, and whether every input was followed by zero padding.
+// While bOn: the bytes av_parser_parse2 consumed, and whether zero padding followed each input.
 struct FeedRecord {
   bool bOn = false;
   Bytes fed = {};
@@ -52,18 +53,15 @@ void Snapshot(void* pPublished) {
   ReferencePicture& picture = static_cast<decltype(g_Published)*>(pPublished)->emplace_back();
   AVFrame* pFrame = RefLatestFrame(g_FrameStore);
   PictureScaler scaler;
-  if (pFrame != nullptr && ConvertFrameToBgra(scaler, pFrame, picture.bgra)) {
-    picture.nWidth = pFrame->width;
-    picture.nHeight = pFrame->height;
-  }
+  if (pFrame != nullptr && ConvertFrameToBgra(scaler, pFrame, picture.bgra))
+    std::tie(picture.nWidth, picture.nHeight) = std::tuple(pFrame->width, pFrame->height);
   ReleasePictureScaler(scaler);
   av_frame_free(&pFrame);
 }
 
 VideoDecoder* g_pDecoder = nullptr;  // the handlers' context
 
-// The three video slots: a record, length-prefixed units, a sample's end.
-enum class Kind { Record, Units, End };
+enum class Kind { Record, Units, End };  // the three video slots
 
 void Slot(Kind kind, const Bytes& bytes = {}, int32_t nSize = INT32_MIN) {
   const uint8_t* pData = bytes.empty() ? nullptr : bytes.data();
@@ -76,13 +74,11 @@ void Slot(Kind kind, const Bytes& bytes = {}, int32_t nSize = INT32_MIN) {
 void Feed(const std::vector<Bytes>& accessUnits, bool bEnds = true) {
   Bytes record;
   for (const DeviceSample& sample : ToDeviceSamples(accessUnits)) {
-    if (!bEnds) {
-      if (!sample.record.empty()) Slot(Kind::Record, sample.record);
-      for (const Bytes& unit : sample.units) Slot(Kind::Units, unit);
-      continue;
-    }
     if (!sample.record.empty()) record = sample.record;
-    DecodeAccessUnit(g_pDecoder, {JoinAccessUnits(sample.units), record, !sample.record.empty()});
+    if (!bEnds && !sample.record.empty()) Slot(Kind::Record, record);
+    for (const Bytes& unit : bEnds ? std::span<const Bytes>() : sample.units)
+      Slot(Kind::Units, unit);
+    if (bEnds) DecodeAccessUnit(g_pDecoder, {Cat(sample.units), record, !sample.record.empty()});
   }
 }
 
@@ -99,8 +95,7 @@ class Video : public ::testing::Test {
   VideoDecoder decoder_;
 };
 
-// Every picture is FFmpeg's own decode, on screen once its own sample has ended, before the next
-// sample is given: a phone whose screen stands still sends no next one.
+// Each picture is FFmpeg's own decode, shown once its sample ends: a still screen sends no next.
 TEST_F(Video, EachPictureIsFfmpegsOwnDecodeShownAtItsSamplesEnd) {
   // Size, pictures, fps, profile, slices, still pictures, second stream, seed, key interval.
   for (const H264Options& options :
@@ -132,11 +127,8 @@ Bytes Unit(size_t nSize) {
   return unit;
 }
 
-constexpr auto Cat = JoinAccessUnits;
-
-// The record, length-prefixed units and a sample's end (an access unit delimiter) to Annex B,
-// byte for byte; what is malformed feeds nothing. Every call drains the picture fed directly
-// before it. A closed decoder takes nothing.
+// Record, length-prefixed units and a sample's end (a delimiter) to Annex B byte for byte; the
+// malformed feed nothing. Each call drains the picture fed just before; a closed decoder, nothing.
 TEST_F(Video, SlotsFeedAnnexBAndDrain) {
   struct Case {
     Kind kind;
@@ -183,18 +175,16 @@ TEST_F(Video, SlotsFeedAnnexBAndDrain) {
               !decoder_.parser);
   EXPECT_FALSE(FeedDecoder(decoder_, record));
   g_Record = FeedRecord{.bOn = true};
-  for (VideoDecoder* pDecoder : {&decoder_, static_cast<VideoDecoder*>(nullptr)}) {
-    g_pDecoder = pDecoder;
-    Feed(pending);
-  }
+  Feed(pending);
+  g_pDecoder = nullptr;
+  Feed(pending);
   DrainDecoder(decoder_);
   EXPECT_EQ(std::tuple(g_Record.fed.size(), g_Published.size()), std::tuple(0u, cases.size() + 1));
 }
 
-// Pictures above the limit are refused whatever the parameter sets say; the next stream's
-// parameter sets, in the call that completes the last refused picture, still reach the parser.
-// Samples without a slice never end an access unit in FFmpeg's parser: 40 MiB of filler stay
-// within the video side's allowance, and the stream after them still decodes.
+// Pictures above the limit are refused whatever the parameter sets say; the next stream's, in the
+// call completing the last refused picture, still reach the parser. Samples without a slice never
+// end an access unit in FFmpeg's parser: 40 MiB of filler stay within the allowance, then decode.
 TEST_F(Video, OversizedPicturesAndSamplesWithoutASliceNeitherShowNorGrowMemory) {
   Feed(MakeH264Stream({.nWidth = 4900, .nHeight = 4900, .nFrames = 1}).accessUnits, false);
   EXPECT_EQ(g_Published.size(), 0u);
@@ -203,8 +193,7 @@ TEST_F(Video, OversizedPicturesAndSamplesWithoutASliceNeitherShowNorGrowMemory) 
   Feed(stream.accessUnits);
   const Bytes filler = MakeLengthPrefixed(Cat({{0x0C}, Bytes(1 << 20, 0xFF), {0x80}}));
   g_Record = FeedRecord{};  // the feed recorder keeps nothing
-  // What the heap holds (glibc's count; a sanitizer's allocator is not counted).
-  const auto HeapInUse = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };
+  const auto HeapInUse = [] { return mallinfo2().uordblks + mallinfo2().hblkhd; };  // glibc's
   const size_t nBefore = HeapInUse();
   size_t nMost = nBefore;
   for (int i = 0; i < 40; ++i) {
@@ -219,9 +208,8 @@ TEST_F(Video, OversizedPicturesAndSamplesWithoutASliceNeitherShowNorGrowMemory) 
               std::equal(expected.begin(), expected.end(), g_Published.begin() + 3));
 }
 
-// Every column of every width (libswscale's SIMD converters work in blocks of 8 to 32 pixels) in
-// the usual formats as a whole-picture conversion gives it, nothing past the end. One scaler
-// throughout; first width, height and format change alone, then no size.
+// Every column of every width (libswscale's SIMD works in 8-32 pixel blocks) and usual format as
+// a whole-picture conversion gives it, nothing past the end; one scaler; each change alone first.
 TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
   QuietFfmpegLogs();
   std::vector<std::tuple<int, int, AVPixelFormat>> shapes = {
@@ -229,16 +217,13 @@ TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
       {30, 18, AV_PIX_FMT_NV12},    {0, 16, AV_PIX_FMT_NV12},  {16, 0, AV_PIX_FMT_NV12}};
   std::vector<int> widths = {201, 202, 750, 828, 1080, 1125, 1170, 1179, 1242, 1284, 2532, 2556};
   for (int nWidth = 2; nWidth <= 160; nWidth += 2) widths.push_back(nWidth);
-  // Planar, semi-planar, 10-bit, packed RGB (cut into bands) and packed YUV (not cut).
+  // Planar, semi-planar, 10-bit, RGB (in bands), YUYV (not); 129 rows: stripes, a short last.
   for (AVPixelFormat format :
        {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_NV12, AV_PIX_FMT_YUV422P,
-        AV_PIX_FMT_YUV444P, AV_PIX_FMT_RGB24, AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUYV422}) {
-    for (int w : widths) {
-      const int h = w % 10 == 0 || w > 160 ? 129 : 6;  // row stripes, a short last one; or one
+        AV_PIX_FMT_YUV444P, AV_PIX_FMT_RGB24, AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUYV422})
+    for (int w : widths)
       if (w % 2 == 0 || format == AV_PIX_FMT_YUV444P || format == AV_PIX_FMT_RGB24)
-        shapes.emplace_back(w, h, format);
-    }
-  }
+        shapes.emplace_back(w, w % 10 == 0 || w > 160 ? 129 : 6, format);
   PictureScaler scaler;
   uint32_t nRandom = 1;  // pseudo-random pixels
   for (const auto& [w, h, format] : shapes) {
@@ -250,8 +235,7 @@ TEST(Conversion, EveryColumnOfEveryWidthAndFormat) {
       ASSERT_EQ(av_frame_get_buffer(pFrame, 0), 0);
       for (AVBufferRef* p : pFrame->buf)
         if (p) std::generate(p->data, p->data + p->size, [&] { return (nRandom *= 69069u) >> 24; });
-      // 0xEE in the picture (alpha is 255 once written) and in 256 spare bytes.
-      out.assign(4u * w * h + 256, 0xEE);
+      out.assign(4u * w * h + 256, 0xEE);  // and 256 spare; alpha is 255 once written
       out.resize(4u * w * h);
       ASSERT_TRUE(ConvertFrameToBgra(scaler, pFrame, out));
       EXPECT_EQ(out, ReferenceConvert(pFrame).bgra);
@@ -317,8 +301,7 @@ TEST(Conversion, FollowsTheColourDescription) {
         }
     av_frame_free(&pFrame);
   }
-  ReleasePictureScaler(full);
-  ReleasePictureScaler(scaled);
+  for (PictureScaler* pScaler : {&full, &scaled}) ReleasePictureScaler(*pScaler);
 }
 
 // The store takes the decoder's picture by reference and keeps it after the decoder let it go;
