@@ -37,7 +37,7 @@ void Push(std::string szCall) {
   g_vecCalls.push_back(std::move(szCall));
 }
 const auto Record = [](const char* sz, const uint8_t* p, size_t n) { Push(sz + H({p, n})); };
-const auto Numbers = [](auto... n) { return ((" " + std::to_string(n)) + ...).substr(1); };
+const auto Numbers = [](char c, auto... n) { return ((c + std::to_string(n)) + ...).substr(1); };
 // An access unit: its record when new, each unit with its prefix, "end" ("end*" for a keyframe).
 void RecordAccessUnit(void*, const AccessUnit& unit) {
   if (unit.bNewRecord) Record("params:", unit.record.data(), unit.record.size());
@@ -58,7 +58,7 @@ struct Recorder {
     g_Callbacks = SessionCallbacks{};
     g_Callbacks.onAudioFormat = [](void*, uint32_t nBits, uint32_t nChannels, int32_t nRate,
                                    int32_t nOne) {
-      Push("format:" + Numbers(nBits, nChannels, nRate, nOne));
+      Push("format:" + Numbers(' ', nBits, nChannels, nRate, nOne));
     };
     g_Callbacks.onAudioData = [](void*, const uint8_t* p, int32_t n) { Record("audio:", p, n); };
     g_Callbacks.onStreamStart = [](void*) { Push("start"); };
@@ -144,16 +144,14 @@ std::string Describe(const Bytes& input) {
   using std::to_string;
   const CMTime& t = buf.PresentationTime;
   const CMFormatDescription& f = buf.FormatDescription;
-  Add(t.nTimeScale != 0, "t=" + to_string(t.i64Value) + "/" + to_string(t.nTimeScale) + "/" +
-                             to_string(t.nFlags) + "/" + to_string(t.i64Epoch));
+  Add(t.nTimeScale != 0, "t=" + Numbers('/', t.i64Value, t.nTimeScale, t.nFlags, t.i64Epoch));
   Add(buf.HasFormatDescription, "fd=" + Text(f.MediaType));
   Add(f.VideoWidth != 0, to_string(f.VideoWidth) + "x" + to_string(f.VideoHeight));
   Add(f.CodecType != 0, Text(f.CodecType));
   const bool bSets = ExtractParameterSets(buf);  // again: what it says of the extensions
   Add(bSets, H(f.SPS) + " " + H(f.PPS) + " " + to_string(f.SPS_and_PPS.size()));
-  Add(AudioBitsPerChannel(f) != 0, to_string(AudioBitsPerChannel(f)) + "/" +
-                                       to_string(AudioChannelsPerFrame(f)) + "/" +
-                                       to_string(static_cast<int>(AudioSampleRate(f))));
+  Add(AudioBitsPerChannel(f) != 0, Numbers('/', AudioBitsPerChannel(f), AudioChannelsPerFrame(f),
+                                           static_cast<int>(AudioSampleRate(f))));
   Add(buf.NumSamples != 0, "n=" + to_string(buf.NumSamples));
   for (uint32_t nSize : buf.SampleSizes) Add(true, "size=" + to_string(nSize));
   Add(!buf.SampleTimingInfo.empty(), "stia=" + to_string(buf.SampleTimingInfo.size()));
@@ -272,11 +270,9 @@ TEST(CaptureSampleBuffer, FieldsAreReadOnlyWhereTheyFit) {
   for (size_t i = 0; i < std::size(cases); ++i)
     EXPECT_EQ(Describe(cases[i].first), cases[i].second) << i;
   // Descriptions too short for the fields read from them.
-  const std::pair<Bytes, size_t> cuts[] = {{video, 12}, {video, 16}, {video, 20}, {video, 28},
-                                           {video, 36}, {video, 48}, {video, 56}, {video, 60},
-                                           {audio, 20}, {audio, 40}};
-  for (const auto& [fdsc, nCut] : cuts)
-    EXPECT_EQ(Describe(Sbuf({Cut(fdsc, nCut)})).substr(0, 5), "error") << nCut;
+  for (size_t n : {12, 16, 20, 28, 36, 48, 56, 60})
+    EXPECT_TRUE(Describe(Sbuf({Cut(video, n)})).starts_with("error")) << n;
+  for (size_t n : {20, 40}) EXPECT_TRUE(Describe(Sbuf({Cut(audio, n)})).starts_with("error")) << n;
 }
 
 TEST(CaptureMedia, PacketsReachTheirSlots) {
@@ -346,7 +342,7 @@ TEST(CaptureMedia, PacketsReachTheirSlots) {
       szErrors += bError ? "1" : "0";
       AdvanceVirtualClock(1000);
       if (!session.bAudioClockStarted) continue;
-      Push("marks:" + Numbers(session.qwFirstAudioPts, session.qwFirstAudioLocal,
+      Push("marks:" + Numbers(' ', session.qwFirstAudioPts, session.qwFirstAudioLocal,
                               session.qwLastAudioPts, session.qwLastAudioLocal));
     }
     EXPECT_EQ(szErrors, cases[i].szErrors) << i;
