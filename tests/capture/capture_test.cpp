@@ -471,8 +471,7 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
   }
 }
 
-// The device checks each answer's bytes; here, that x264 pictures (a size change among them)
-// reach the video slots unchanged and nothing goes unanswered.
+// The device checks the answers; here, x264 pictures (and a size change) reach the slots unchanged.
 TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   vtest::QuietFfmpegLogs();
   const vtest::H264Stream stream = vtest::MakeH264Stream(
@@ -481,8 +480,7 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   SimConnection connection(vtest::JoinAccessUnits(stream.accessUnits));
   const int nDevice = connection.nDevice;
   Recorder recorder;
-  // Past picture 50 (its transfer brings a skew request) the device is asked to stop; the host
-  // is stopped at its first keep-alive after that.
+  // The device stops past picture 50 (whose transfer brings a skew), the host at a keep-alive.
   bool bStopAsked = false;
   vsim::SetReadHook([&] {
     if (!bStopAsked && vsim::FramesSent(nDevice) >= 55) vsim::RequestStop(nDevice);

@@ -16,10 +16,9 @@ namespace captest {
 
 using Bytes = std::vector<uint8_t>;
 // Four-character code: first character in the most significant byte.
-constexpr uint32_t Code(const char (&szCode)[5]) {
-  uint32_t nValue = 0;
-  for (int i = 0; i < 4; ++i) nValue = (nValue << 8) | static_cast<uint8_t>(szCode[i]);
-  return nValue;
+constexpr uint32_t Code(const char (&sz)[5]) {
+  return uint32_t(uint8_t(sz[0])) << 24 | uint8_t(sz[1]) << 16 | uint8_t(sz[2]) << 8 |
+         uint8_t(sz[3]);
 }
 inline Bytes Le(uint64_t qwValue, int nBytes = 4) {
   Bytes bytes;
