@@ -36,16 +36,14 @@ void Push(std::string szCall) {
   const std::lock_guard lock(g_CallsMutex);
   g_vecCalls.push_back(std::move(szCall));
 }
-void Record(const char* szSlot, const uint8_t* pData, int32_t nSize) {
-  Push(szSlot + H({pData, static_cast<size_t>(nSize)}));
-}
+const auto Record = [](const char* sz, const uint8_t* p, size_t n) { Push(sz + H({p, n})); };
+const auto Numbers = [](char c, auto... n) { return ((c + std::to_string(n)) + ...).substr(1); };
 // An access unit: its record when new, each unit with its prefix, "end" ("end*" for a keyframe).
 void RecordAccessUnit(void*, const AccessUnit& unit) {
-  if (unit.bNewRecord)
-    Record("params:", unit.record.data(), static_cast<int32_t>(unit.record.size()));
+  if (unit.bNewRecord) Record("params:", unit.record.data(), unit.record.size());
   size_t nPosition = 0;
   while (const auto nal = NextUnit(unit.units, nPosition))
-    Record("nal:", nal->data() - 4, static_cast<int32_t>(nal->size() + 4));
+    Record("nal:", nal->data() - 4, nal->size() + 4);
   Push(unit.bKeyframe ? "end*" : "end");
 }
 std::string Joined(const std::vector<std::string>& vecLines) {
@@ -60,8 +58,7 @@ struct Recorder {
     g_Callbacks = SessionCallbacks{};
     g_Callbacks.onAudioFormat = [](void*, uint32_t nBits, uint32_t nChannels, int32_t nRate,
                                    int32_t nOne) {
-      Push("format:" + std::to_string(nBits) + " " + std::to_string(nChannels) + " " +
-           std::to_string(nRate) + " " + std::to_string(nOne));
+      Push("format:" + Numbers(' ', nBits, nChannels, nRate, nOne));
     };
     g_Callbacks.onAudioData = [](void*, const uint8_t* p, int32_t n) { Record("audio:", p, n); };
     g_Callbacks.onStreamStart = [](void*) { Push("start"); };
@@ -124,7 +121,6 @@ std::string Line(const char* szFormat, int nValue) {
   snprintf(szLine, sizeof szLine, GbkToUtf8(szFormat).c_str(), nValue);
   return szLine;
 }
-// A bulk write as the transcript shows it.
 const auto W = [](std::span<const uint8_t> bytes) { return "bulk_write 0x05 " + H(bytes) + "\n"; };
 std::string Reply(uint64_t qwCorrelation, const Bytes& payload) {
   return W(Join({Le(20 + payload.size()), Le(Code("rply")), Le(qwCorrelation, 8), Le(0), payload}));
@@ -148,16 +144,14 @@ std::string Describe(const Bytes& input) {
   using std::to_string;
   const CMTime& t = buf.PresentationTime;
   const CMFormatDescription& f = buf.FormatDescription;
-  Add(t.nTimeScale != 0, "t=" + to_string(t.i64Value) + "/" + to_string(t.nTimeScale) + "/" +
-                             to_string(t.nFlags) + "/" + to_string(t.i64Epoch));
+  Add(t.nTimeScale != 0, "t=" + Numbers('/', t.i64Value, t.nTimeScale, t.nFlags, t.i64Epoch));
   Add(buf.HasFormatDescription, "fd=" + Text(f.MediaType));
   Add(f.VideoWidth != 0, to_string(f.VideoWidth) + "x" + to_string(f.VideoHeight));
   Add(f.CodecType != 0, Text(f.CodecType));
   const bool bSets = ExtractParameterSets(buf);  // again: what it says of the extensions
   Add(bSets, H(f.SPS) + " " + H(f.PPS) + " " + to_string(f.SPS_and_PPS.size()));
-  Add(AudioBitsPerChannel(f) != 0, to_string(AudioBitsPerChannel(f)) + "/" +
-                                       to_string(AudioChannelsPerFrame(f)) + "/" +
-                                       to_string(static_cast<int>(AudioSampleRate(f))));
+  Add(AudioBitsPerChannel(f) != 0, Numbers('/', AudioBitsPerChannel(f), AudioChannelsPerFrame(f),
+                                           static_cast<int>(AudioSampleRate(f))));
   Add(buf.NumSamples != 0, "n=" + to_string(buf.NumSamples));
   for (uint32_t nSize : buf.SampleSizes) Add(true, "size=" + to_string(nSize));
   Add(!buf.SampleTimingInfo.empty(), "stia=" + to_string(buf.SampleTimingInfo.size()));
@@ -276,11 +270,9 @@ TEST(CaptureSampleBuffer, FieldsAreReadOnlyWhereTheyFit) {
   for (size_t i = 0; i < std::size(cases); ++i)
     EXPECT_EQ(Describe(cases[i].first), cases[i].second) << i;
   // Descriptions too short for the fields read from them.
-  const std::pair<Bytes, size_t> cuts[] = {{video, 12}, {video, 16}, {video, 20}, {video, 28},
-                                           {video, 36}, {video, 48}, {video, 56}, {video, 60},
-                                           {audio, 20}, {audio, 40}};
-  for (const auto& [fdsc, nCut] : cuts)
-    EXPECT_EQ(Describe(Sbuf({Cut(fdsc, nCut)})).substr(0, 5), "error") << nCut;
+  for (size_t n : {12, 16, 20, 28, 36, 48, 56, 60})
+    EXPECT_TRUE(Describe(Sbuf({Cut(video, n)})).starts_with("error")) << n;
+  for (size_t n : {20, 40}) EXPECT_TRUE(Describe(Sbuf({Cut(audio, n)})).starts_with("error")) << n;
 }
 
 TEST(CaptureMedia, PacketsReachTheirSlots) {
@@ -315,15 +307,13 @@ TEST(CaptureMedia, PacketsReachTheirSlots) {
        "0",
        "start | CMSampleBuf.HasFormatDescription == true | " + kRec + ".size() == 0 | " + kRec +
            " : \n | send SPS_and_PPS bFirstProcessVideo == [1] | nal:000000026501 | end*"},
-      // A unit running past the data ends the walk (the whole units before it end
-      // the sample); an unusable buffer gives nothing.
+      // A unit past the data ends the walk (those before end the sample); a bad buffer: nothing.
       {{Feed(Sbuf({VideoFdsc(kRecord), Item("sdat", Hex("00000002 6501 00000009 4102"))})),
         Feed(Sbuf({Item("sdat", Hex("ffffffff 65"))})), Feed(Sbuf({Item("sdat", Hex("000000"))}))},
        "000",
        "start | " + kHead + " | nal:000000026501 | end*"},
       {{Feed(Sbuf({unit, Item("what", Hex("00"))}))}, "1", "start"},
-      // Audio: the format, the data, and the timing marks (first and last
-      // presentation and local time in ms); no time scale, no mark.
+      // Audio: format, data, marks (first and last presentation and local ms); no scale, no mark.
       {{Eat(Sbuf({Opts(0, 48000), AudioFdsc(16, 2, 48000.0), Item("sdat", Hex("01020304"))})),
         Eat(Sbuf({Opts(48000, 48000), Item("sdat", Hex("05"))})),
         Eat(Sbuf({Item("sdat", Hex("06"))}))},
@@ -352,10 +342,8 @@ TEST(CaptureMedia, PacketsReachTheirSlots) {
       szErrors += bError ? "1" : "0";
       AdvanceVirtualClock(1000);
       if (!session.bAudioClockStarted) continue;
-      g_vecCalls.push_back("marks:" + std::to_string(session.qwFirstAudioPts) + " " +
-                           std::to_string(session.qwFirstAudioLocal) + " " +
-                           std::to_string(session.qwLastAudioPts) + " " +
-                           std::to_string(session.qwLastAudioLocal));
+      Push("marks:" + Numbers(' ', session.qwFirstAudioPts, session.qwFirstAudioLocal,
+                              session.qwLastAudioPts, session.qwLastAudioLocal));
     }
     EXPECT_EQ(szErrors, cases[i].szErrors) << i;
     EXPECT_EQ(Joined(g_vecCalls), cases[i].szCalls) << i;
@@ -381,20 +369,19 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
     std::string szWrites;          // the host's side of the transcript
     std::string szCalls;           // after the name lookup's line
     uint64_t qwMs;                 // virtual time taken, 250 ms a read
-    int nStopAtRead = 0;           // 0: the device is unplugged after its transfers
+    int nStopAtRead = 0;           // 0: unplugged after its transfers (and lost); -1: neither
     int32_t nRunState = kRunRunning;
   };
   const Case cases[] = {
-      // Pings from nine bytes up are answered, eight bytes and a dropped transfer are
-      // no packet; unknown kinds are logged, unknown sub-types passed over.
+      // Pings of 9+ bytes are answered, 8 bytes or a dropped transfer are no packet; unknown
+      // kinds are logged, unknown sub-types passed over.
       {{Hex("08000000 676e6970"), Join({Le(9), Le(Code("ping")), Hex("00")}), Hex("010203"),
         Hex("07000000 676e6970 00"), kPing, Join({Le(12), Le(0xDEADBEEF), Le(0)}),
         Join({Le(28), Le(Code("rply")), Bytes(20, 0)}), SyncPacket("zzzz", 1, 2, 3),
         AsynPacket("need", Le(0)), AsynPacket("hpd1", {})},
        W(kPing) + W(kPing),
        "PING received | PING received | ReceiveLoop unknown magic type:(0xdeadbeef) | ReceiveLoop "
-       "unknown magic type:(0x72706c79)" +
-           kLost,
+       "unknown magic type:(0x72706c79)",
        2750},
       // Requests too short for the fields their handlers read go unanswered.
       {{Request("cwpa", 35), Request("cvrp", 35), Request("afmt", 27), Request("clok", 27),
@@ -402,19 +389,16 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
         Request("clok", 12), Cut(Feed(Sbuf({})), 19), Request("clok", 28)},
        Reply(2, Le(0x10001, 8)),
        "RECV : SYNC_CLOK : {ClockRef:0x0000000000000001, CorrelationID:0x0000000000000002} | Send "
-       "SYNC_CLOK {correlation:0x0000000000000002, clockRef:0x0000000000010001}" +
-           kLost,
+       "SYNC_CLOK {correlation:0x0000000000000002, clockRef:0x0000000000010001}",
        3000},
       {{SyncPacket("cwpa", 0, kId, 5)},
        W(BuildHPD1Packet()) + W(BuildHPD1Packet()) + Reply(kId, Le(1005, 8)) +
            W(BuildHPA1Packet(5)),
        "warning CWPA packet should have empty CFTypeID for ClockRef but has:0x0000000000000000\n | "
        "RECV : SYNC_CWPA {ClockRef:0x0000000000000000, CorrelationID:0x1122334455667788, "
-       "DeviceClockRef:0x0000000000000005} | SendHPD1 Valeria[1] w[2160] h[3840] | SendHPA1" +
-           kLost,
+       "DeviceClockRef:0x0000000000000005} | SendHPD1 Valeria[1] w[2160] h[3840] | SendHPA1",
        500},
-      // Each feed after the cvrp gets the NEED; an unusable packet is dropped,
-      // and the third of a kind in a row resets the device and ends the loop.
+      // A NEED for each feed after the cvrp; the third unusable packet of a kind in a row resets.
       {{Feed(Sbuf({})), SyncPacket("cvrp", 0, 0x77, 0x10), Feed(Sbuf({})), kBadEat, Eat(Sbuf({})),
         Eat(Sbuf({AudioFdsc(16, 2, 48000.0)})), kBadEat, kBadEat, kBadEat, kPing},
        kCvrp + "reset\n",
@@ -422,9 +406,9 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
            kInARow + " | warning : not set audio head | " + kDropped + "2" + kInARow +
            " | AudioFormat[16][2][48000.00] | format:16 2 48000 1 | " + kDropped + "1" + kInARow +
            " | " + kDropped + "2" + kInARow + " | ReceiveAsynPacket error",
-       2250},
-      // A transfer that cannot be used may have been a feed: its NEED is sent,
-      // once until the next feed; a NEED not answered for 1.5 s is sent again.
+       2250,
+       -1},
+      // An unusable transfer may have been a feed: one NEED till the next; again after 1.5 s.
       {{SyncPacket("cvrp", 0, 0x77, 0x10), Hex("010203"), Hex("01")},
        kNeed + Reply(0x77, Le(0x1000BF, 8)) + kNeed + kKeepAlive + kNeed + kKeepAlive,
        kCvrpLines + " | NEED again: a transfer could not be used | 116 | NEED again: no picture "
@@ -437,10 +421,9 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
        "116 | 116 | 116 | 116 | no picture within 5000 ms of the connection",
        5000,
        9},
-      // Silence: a keep-alive request and a ping each second, until the stop;
-      // the read during which it was asked for is not answered.
+      // Silence: a keep-alive and a ping each second, not in the read the stop came in.
       {{}, kKeepAlive, "116", 2500, 2},
-      {{}, "", Line(kLogUnknownRunState, 7), 0, 0, 7},
+      {{}, "", Line(kLogUnknownRunState, 7), 0, -1, 7},
       // The time counts from the clok.
       {{SyncPacket("afmt", 3, kId, 0xFFFF), SyncPacket("go! ", 3, 8, 0),
         SyncPacket("clok", 0x1234, 9, 0), SyncPacket("time", 0x99, 10, 0)},
@@ -453,11 +436,9 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
        "RECV : SYNC_CLOK : {ClockRef:0x0000000000001234, CorrelationID:0x0000000000000009} | "
        "Send SYNC_CLOK {correlation:0x0000000000000009, clockRef:0x0000000000011234} | "
        "RECV : SYNC_TIME : {ClockRef:0x0000000000000099, CorrelationID:0x000000000000000a} | "
-       "Send TIME-REPLY {CorrelationID:0x000000000000000a, qwID: 4660, time:250}" +
-           kLost,
+       "Send TIME-REPLY {CorrelationID:0x000000000000000a, qwID: 4660, time:250}",
        1250},
-      // The skew: 48 kHz less or more the gap between the host's and the
-      // device's audio time over the same span, over 48; nominal after a stop.
+      // Skew: 48 kHz -/+ (host's minus device's audio time over a span) / 48; nominal after stop.
       {{Eat(Sbuf({Opts(0, 1000), AudioFdsc(16, 2, 48000.0)})), Eat(Sbuf({Opts(100, 1000)})),
         SyncPacket("skew", 0, 1, 0), Eat(Sbuf({Opts(2000, 1000)})), SyncPacket("skew", 0, 2, 0),
         SyncPacket("stop", 0, 3, 0), SyncPacket("skew", 0, 4, 0), Eat(Sbuf({Opts(5000, 1000)})),
@@ -465,8 +446,7 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
        Reply(1, F64(48000.0 - 150.0 / 48)) + Reply(2, F64(48000.0 + 1250.0 / 48)) +
            Reply(3, Le(0)) + Reply(4, F64(48000.0)) + Reply(5, F64(48000.0)),
        "start | AudioFormat[16][2][48000.00] | format:16 2 48000 1 | RECV : SYNC_STOP : "
-       "{ClockRef:0x0000000000000000, CorrelationID:0x0000000000000003}" +
-           kLost,
+       "{ClockRef:0x0000000000000000, CorrelationID:0x0000000000000003}",
        2500},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
@@ -487,12 +467,11 @@ TEST(CaptureLoop, DevicePacketsGetTheirAnswers) {
     EXPECT_TRUE(ReceiveLoop(session));
     EXPECT_EQ(ClockTicks() - qwStart, c.qwMs) << i;
     EXPECT_EQ(connection.HostEvents(), c.szWrites) << i;
-    EXPECT_EQ(Joined(g_vecCalls), c.szCalls) << i;
+    EXPECT_EQ(Joined(g_vecCalls), c.szCalls + (c.nStopAtRead == 0 ? kLost : "")) << i;
   }
 }
 
-// The device checks each answer byte for byte; here, that the x264 pictures, a size change
-// among them, reach the video slots unchanged and nothing goes unanswered.
+// The device checks the answers; here, x264 pictures (and a size change) reach the slots unchanged.
 TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   vtest::QuietFfmpegLogs();
   const vtest::H264Stream stream = vtest::MakeH264Stream(
@@ -501,8 +480,7 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   SimConnection connection(vtest::JoinAccessUnits(stream.accessUnits));
   const int nDevice = connection.nDevice;
   Recorder recorder;
-  // Past the 50th picture, whose transfer brings a skew request, the device
-  // is asked to stop; the host is stopped at its first keep-alive after that.
+  // The device stops past picture 50 (whose transfer brings a skew), the host at a keep-alive.
   bool bStopAsked = false;
   vsim::SetReadHook([&] {
     if (!bStopAsked && vsim::FramesSent(nDevice) >= 55) vsim::RequestStop(nDevice);
@@ -529,8 +507,7 @@ TEST(CaptureSession, PicturesReachTheVideoSlotsAndEveryRequestItsAnswer) {
   }
   EXPECT_TRUE(szMedia == szExpected);
 
-  // A NEED after the cvrp and each picture, echoing the cvrp's clock; a reply to each of 7
-  // requests.
+  // A NEED after the cvrp and each picture, echoing the cvrp's clock; a reply to all 7 requests.
   const Bytes need = AsynPacket("need", {}, 0x7FA66D0175C0);
   int nNeeds = 0, nReplies = 0;
   for (const vsim::Event& e : vsim::Transcript()) {

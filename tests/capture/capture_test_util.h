@@ -1,5 +1,4 @@
-// Device-side bytes for the capture tests, built here on their own (not with
-// the host's writer), so that a misread field shows up as a failed test
+// Device-side bytes built here, not with the host's writer, so that a misread field fails a test
 // instead of hiding behind the same mistake on both sides.
 #pragma once
 
@@ -17,19 +16,16 @@ namespace captest {
 
 using Bytes = std::vector<uint8_t>;
 // Four-character code: first character in the most significant byte.
-constexpr uint32_t Code(const char (&szCode)[5]) {
-  uint32_t nValue = 0;
-  for (int i = 0; i < 4; ++i) nValue = (nValue << 8) | static_cast<uint8_t>(szCode[i]);
-  return nValue;
+constexpr uint32_t Code(const char (&sz)[5]) {
+  return uint32_t(uint8_t(sz[0])) << 24 | uint8_t(sz[1]) << 16 | uint8_t(sz[2]) << 8 |
+         uint8_t(sz[3]);
 }
 inline Bytes Le(uint64_t qwValue, int nBytes = 4) {
   Bytes bytes;
   for (int i = 0; i < nBytes; ++i) bytes.push_back(static_cast<uint8_t>(qwValue >> (8 * i)));
   return bytes;
 }
-inline Bytes F64(double dValue) {
-  return Le(std::bit_cast<uint64_t>(dValue), 8);
-}
+const auto F64 = [](double dValue) { return Le(std::bit_cast<uint64_t>(dValue), 8); };
 // Bytes from hexadecimal pairs, spaces allowed: "0d000000 6b727473".
 inline Bytes Hex(std::string_view szHex) {
   Bytes bytes;
@@ -63,8 +59,7 @@ inline Bytes AsynPacket(const char (&szSubType)[5], std::span<const uint8_t> pay
 }
 // Sample-buffer children; the video extensions hold the record among other entries.
 inline Bytes Opts(int64_t i64Value, uint32_t nTimeScale) {
-  return Item("opts",
-              Join({Le(static_cast<uint64_t>(i64Value), 8), Le(nTimeScale), Le(1), Le(0, 8)}));
+  return Item("opts", Join({Le(uint64_t(i64Value), 8), Le(nTimeScale), Le(1), Le(0, 8)}));
 }
 inline Bytes VideoFdsc(std::span<const uint8_t> record, uint32_t nWidth = 320,
                        uint32_t nHeight = 240) {
@@ -84,8 +79,6 @@ inline Bytes Sdat(const std::vector<Bytes>& vecUnits) {
   for (const Bytes& unit : vecUnits) data = Join({data, vtest::MakeLengthPrefixed(unit)});
   return Item("sdat", data);
 }
-inline Bytes Sbuf(std::initializer_list<Bytes> children) {
-  return Item("sbuf", Join(children));
-}
+const auto Sbuf = [](std::initializer_list<Bytes> items) { return Item("sbuf", Join(items)); };
 
 }  // namespace captest
