@@ -3,8 +3,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
-#include <sstream>
 
 #include "capture/capture_log.h"
 #include "capture/capture_session.h"
@@ -67,10 +65,16 @@ TEST(Log, UserLogHasUtf8LinesAfterTheirMilliseconds) {
   CloseLogFile();
   EXPECT_EQ(OpenFiles(), nOpenFiles);  // closed, not left open
   WriteLogLine(nullptr, "after the close");
-  std::stringstream file;
-  file << std::ifstream(szPath).rdbuf();
-  // Each line: right-aligned milliseconds, one space, the text.
-  EXPECT_EQ(std::regex_replace(file.str(), std::regex(" *[0-9]+ ([^\n]*)\n"), "$1|"),
+  std::ifstream file(szPath);
+  std::string szLine, szTexts;
+  while (std::getline(file, szLine)) {
+    // Right-aligned milliseconds, one space, the text.
+    const size_t nDigits = szLine.find_first_not_of(' ');
+    const size_t nText = szLine.find_first_not_of("0123456789", nDigits);
+    ASSERT_TRUE(nText != std::string::npos && nText > nDigits && szLine[nText] == ' ') << szLine;
+    szTexts += szLine.substr(nText + 1) + "|";
+  }
+  EXPECT_EQ(szTexts,
             "投屏中...|设备名 : Vidéos/grabación.mkv|设?设||record: saved Vidéos/grabación.mkv|");
 }
 
